@@ -1,0 +1,25 @@
+# Native build: the pass code over the fake platform, with the unit tests,
+# and the end-to-end tests that run the Windows programs under Wine.
+include(CTest)
+find_package(GTest REQUIRED)
+
+set(NRV_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+target_compile_options(nrv_core PRIVATE ${NRV_SANITIZERS})
+
+file(GLOB NRV_FAKE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fake/*.cpp)
+file(GLOB NRV_UNIT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
+
+add_library(nrv_fake_platform STATIC ${NRV_FAKE_SOURCES})
+target_include_directories(nrv_fake_platform PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+target_compile_options(nrv_fake_platform PRIVATE ${NRV_WARNINGS} ${NRV_SANITIZERS})
+
+add_executable(nrv_unit_tests ${NRV_UNIT_SOURCES})
+target_include_directories(nrv_unit_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_compile_options(nrv_unit_tests PRIVATE ${NRV_WARNINGS} ${NRV_SANITIZERS})
+target_link_options(nrv_unit_tests PRIVATE ${NRV_SANITIZERS})
+target_link_libraries(nrv_unit_tests PRIVATE nrv_core nrv_fake_platform nrv_core GTest::gtest_main)
+
+include(GoogleTest)
+gtest_discover_tests(nrv_unit_tests DISCOVERY_TIMEOUT 60)
+
+include(${CMAKE_SOURCE_DIR}/tests/e2e/E2E.cmake)

@@ -1,0 +1,20 @@
+#!/bin/bash
+# Installs the Debian packages the build, the tests and the demo need, if any
+# is missing. Runs apt-get as root, or through sudo.
+set -euo pipefail
+
+packages=(cmake make g++ binutils googletest libgtest-dev mingw-w64 wine64 msitools wixl e2fsprogs)
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+((${#missing[@]} == 0)) && exit 0
+
+echo "installing: ${missing[*]}"
+sudo=
+if [[ $(id -u) -ne 0 ]]; then sudo=sudo; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

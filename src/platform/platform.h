@@ -1,0 +1,172 @@
+// The Windows operations the cleanup passes call, in one place.
+//
+// On Windows this is the SDK (mingw-w64 headers). Elsewhere it declares just
+// the types, constants and functions the passes use, with the same names and
+// shapes, so the pass code builds unchanged against a test implementation.
+#pragma once
+
+#include <cstdint>
+
+#ifdef _WIN32
+
+#include <windows.h>
+#include <objbase.h>
+#include <msi.h>
+#include <msiquery.h>
+#include <setupapi.h>
+#include <devpropdef.h>
+
+#else  // !_WIN32
+
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using UINT = unsigned int;
+using BOOL = int;
+using LONG = std::int32_t;
+using ULONG = std::uint32_t;
+using HRESULT = std::int32_t;
+using ULONG_PTR = std::uintptr_t;
+using WCHAR = wchar_t;
+using LPWSTR = wchar_t*;
+using LPCWSTR = const wchar_t*;
+using PCWSTR = const wchar_t*;
+using PWSTR = wchar_t*;
+using LPOLESTR = wchar_t*;
+using PBYTE = BYTE*;
+using PDWORD = DWORD*;
+using LPDWORD = DWORD*;
+using PBOOL = BOOL*;
+using LPVOID = void*;
+using PVOID = void*;
+using HANDLE = void*;
+using HWND = struct HWND__*;
+using HKEY = struct HKEY__*;
+using PHKEY = HKEY*;
+using REGSAM = DWORD;
+using MSIHANDLE = std::uint32_t;
+using HDEVINFO = void*;
+using DEVPROPTYPE = ULONG;
+using DI_FUNCTION = UINT;
+
+struct GUID {
+    std::uint32_t Data1;
+    std::uint16_t Data2;
+    std::uint16_t Data3;
+    std::uint8_t Data4[8];
+};
+using CLSID = GUID;
+using REFCLSID = const CLSID&;
+
+struct DEVPROPKEY {
+    GUID fmtid;
+    ULONG pid;
+};
+
+struct SP_DEVINFO_DATA {
+    DWORD cbSize;
+    GUID ClassGuid;
+    DWORD DevInst;
+    ULONG_PTR Reserved;
+};
+using PSP_DEVINFO_DATA = SP_DEVINFO_DATA*;
+
+struct SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
+using LPSYSTEMTIME = SYSTEMTIME*;
+
+enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
+
+#define TRUE 1
+#define FALSE 0
+#define MAX_PATH 260
+#define S_OK ((HRESULT)0)
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_MORE_DATA 234L
+#define INVALID_HANDLE_VALUE ((HANDLE)(std::intptr_t)-1)
+#define HKEY_LOCAL_MACHINE ((HKEY)(std::uintptr_t)0x80000002)
+#define KEY_READ 0x20019
+#define KEY_SET_VALUE 0x0002
+#define KEY_WOW64_32KEY 0x0200
+#define MSIDBOPEN_TRANSACT ((LPCWSTR)(std::uintptr_t)1)
+#define INSTALLLOGMODE_VERBOSE 0x1000
+#define INSTALLLOGMODE_PROPERTYDUMP 0x400
+#define INSTALLLOGATTRIBUTES_FLUSHEACHLINE 2
+#define DIGCF_ALLCLASSES 0x00000004
+#define DIF_REMOVE 0x00000005
+#define SUOI_FORCEDELETE 0x00000001
+
+// kernel32
+DWORD GetTickCount();
+void GetLocalTime(LPSYSTEMTIME systemTime);
+BOOL DeleteFileW(LPCWSTR fileName);
+HANDLE GetCurrentProcess();
+BOOL IsWow64Process(HANDLE process, PBOOL wow64Process);
+DWORD GetLastError();
+UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size);
+BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists);
+
+// msi
+INSTALLUILEVEL MsiSetInternalUI(INSTALLUILEVEL level, HWND* window);
+UINT MsiEnumRelatedProductsW(LPCWSTR upgradeCode, DWORD reserved, DWORD productIndex,
+                             LPWSTR productBuffer);
+UINT MsiGetProductInfoW(LPCWSTR product, LPCWSTR property, LPWSTR valueBuffer,
+                        LPDWORD valueSize);
+UINT MsiOpenDatabaseW(LPCWSTR databasePath, LPCWSTR persist, MSIHANDLE* database);
+UINT MsiCloseHandle(MSIHANDLE handle);
+UINT MsiEnableLogW(DWORD logMode, LPCWSTR logFile, DWORD logAttributes);
+UINT MsiInstallProductW(LPCWSTR packagePath, LPCWSTR commandLine);
+UINT MsiDatabaseOpenViewW(MSIHANDLE database, LPCWSTR query, MSIHANDLE* view);
+UINT MsiViewExecute(MSIHANDLE view, MSIHANDLE record);
+UINT MsiViewFetch(MSIHANDLE view, MSIHANDLE* record);
+UINT MsiRecordGetStringW(MSIHANDLE record, UINT field, LPWSTR valueBuffer, LPDWORD valueSize);
+MSIHANDLE MsiCreateRecord(UINT params);
+UINT MsiRecordSetStringW(MSIHANDLE record, UINT field, LPCWSTR value);
+UINT MsiDatabaseCommit(MSIHANDLE database);
+
+// setupapi
+HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND parent,
+                              DWORD flags);
+BOOL SetupDiEnumDeviceInfo(HDEVINFO deviceInfoSet, DWORD memberIndex,
+                           PSP_DEVINFO_DATA deviceInfoData);
+BOOL SetupDiGetDeviceInstanceIdW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                                 PWSTR deviceInstanceId, DWORD deviceInstanceIdSize,
+                                 PDWORD requiredSize);
+BOOL SetupDiGetDevicePropertyW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                               const DEVPROPKEY* propertyKey, DEVPROPTYPE* propertyType,
+                               PBYTE propertyBuffer, DWORD propertyBufferSize,
+                               PDWORD requiredSize, DWORD flags);
+BOOL SetupDiCallClassInstaller(DI_FUNCTION installFunction, HDEVINFO deviceInfoSet,
+                               PSP_DEVINFO_DATA deviceInfoData);
+BOOL SetupDiDestroyDeviceInfoList(HDEVINFO deviceInfoSet);
+BOOL SetupUninstallOEMInfW(PCWSTR infFileName, DWORD flags, PVOID reserved);
+
+// ole32
+HRESULT StringFromCLSID(REFCLSID clsid, LPOLESTR* text);
+void CoTaskMemFree(LPVOID memory);
+
+// advapi32
+LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM samDesired, PHKEY result);
+LONG RegDeleteKeyValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName);
+LONG RegCloseKey(HKEY key);
+
+#endif  // _WIN32
+
+// The device record's size is the one thing that differs between the two
+// programs: the platform reads cbSize to tell which layout it was handed.
+static_assert(sizeof(SP_DEVINFO_DATA) == (sizeof(void*) == 8 ? 32 : 28),
+              "SP_DEVINFO_DATA must have the platform's record size");
+
+// The installer's name for the path of a product's cached package
+// (INSTALLPROPERTY_LOCALPACKAGE; the mingw headers do not define it).
+inline constexpr const wchar_t* kLocalPackageProperty = L"LocalPackage";

@@ -1,0 +1,39 @@
+# End-to-end tests: the Windows programs, run under Wine or inspected as files.
+find_program(NRV_WINE64 wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
+find_program(NRV_WINESERVER wineserver PATHS /usr/lib/wine NO_DEFAULT_PATH)
+find_program(NRV_OBJDUMP64 x86_64-w64-mingw32-objdump)
+find_program(NRV_OBJDUMP32 i686-w64-mingw32-objdump)
+
+set(NRV_EXE64 ${NRV_WIN64_BUILD_DIR}/NrvDriverCleanupx64.exe)
+set(NRV_EXE32 ${NRV_WIN32_BUILD_DIR}/NrvDriverCleanupx86.exe)
+set(NRV_E2E_DIR ${CMAKE_SOURCE_DIR}/tests/e2e)
+set(NRV_TEMPLATE_PREFIX ${CMAKE_BINARY_DIR}/wine-template)
+
+set(NRV_E2E_ENV
+    NRV_WINE64=${NRV_WINE64}
+    NRV_WINESERVER=${NRV_WINESERVER}
+    NRV_EXE64=${NRV_EXE64}
+    NRV_FIXTURES=${NRV_WIN64_BUILD_DIR}/fixtures
+    NRV_TEMPLATE_PREFIX=${NRV_TEMPLATE_PREFIX}
+    NRV_E2E_DIR=${NRV_E2E_DIR}
+    NRV_E2E_BUILD=${CMAKE_BINARY_DIR}/e2e)
+
+foreach(exe_and_arch "${NRV_EXE64};x64;${NRV_OBJDUMP64}" "${NRV_EXE32};x86;${NRV_OBJDUMP32}")
+    list(GET exe_and_arch 0 exe)
+    list(GET exe_and_arch 1 arch)
+    list(GET exe_and_arch 2 objdump)
+    add_test(NAME static_checks_${arch}
+             COMMAND bash ${NRV_E2E_DIR}/static_checks.sh ${exe} ${arch} ${objdump})
+endforeach()
+
+add_test(NAME e2e_wine_template COMMAND bash ${NRV_E2E_DIR}/make_template.sh)
+set_tests_properties(e2e_wine_template PROPERTIES
+    ENVIRONMENT "${NRV_E2E_ENV}" FIXTURES_SETUP wine_template TIMEOUT 600)
+
+file(GLOB NRV_E2E_SCENARIOS CONFIGURE_DEPENDS ${NRV_E2E_DIR}/scenarios/*.sh)
+foreach(scenario ${NRV_E2E_SCENARIOS})
+    get_filename_component(name ${scenario} NAME_WE)
+    add_test(NAME e2e_${name} COMMAND bash ${scenario})
+    set_tests_properties(e2e_${name} PROPERTIES
+        ENVIRONMENT "${NRV_E2E_ENV}" FIXTURES_REQUIRED wine_template TIMEOUT 600)
+endforeach()

@@ -1,0 +1,109 @@
+# Shared steps of the end-to-end scenarios. Source it; it sets up a fresh
+# Wine prefix copied from the template and removes it when the script ends.
+set -euo pipefail
+
+: "${NRV_WINE64:?}" "${NRV_WINESERVER:?}" "${NRV_EXE64:?}" "${NRV_TEMPLATE_PREFIX:?}"
+[[ -x $NRV_EXE64 || -f $NRV_EXE64 ]] || { echo "missing program: $NRV_EXE64 (build the win-x64 preset)"; exit 1; }
+
+E2E_FAILURES=0
+E2E_WORK=$(mktemp -d /tmp/nrv-e2e-XXXXXX)
+export WINEPREFIX=$E2E_WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY
+cp -a "$NRV_TEMPLATE_PREFIX" "$WINEPREFIX"
+
+e2e_cleanup() {
+    "$NRV_WINESERVER" -k >/dev/null 2>&1 || true
+    chattr -R -i "$E2E_WORK" >/dev/null 2>&1 || true
+    rm -rf "$E2E_WORK"
+}
+trap e2e_cleanup EXIT
+
+# The Unix path of a Windows path inside the prefix (C: only).
+e2e_unix_path() {
+    local p=${1#[Cc]:\\}
+    echo "$WINEPREFIX/drive_c/${p//\\//}"
+}
+
+# Runs a Windows program of the tests (or any exe) in the prefix.
+e2e_wine() { "$NRV_WINE64" "$@"; }
+
+# e2e_run ANSWER DIR: runs the cleanup with ANSWER (printf format) on standard
+# input in working directory DIR; sets E2E_RC and E2E_CONSOLE (a file).
+e2e_run() {
+    local answer=$1 dir=$2
+    mkdir -p "$dir"
+    E2E_CONSOLE=$E2E_WORK/console-$RANDOM.bin
+    set +e
+    (cd "$dir" && printf "$answer" | "$NRV_WINE64" "$NRV_EXE64" >"$E2E_CONSOLE" 2>/dev/null)
+    E2E_RC=$?
+    set -e
+    "$NRV_WINESERVER" -w
+}
+
+# e2e_lines VAR LINE...: sets VAR to the lines, each ended by CR LF (what
+# the program writes). Command substitution would drop the last line feed.
+e2e_lines() {
+    local -n _out=$1
+    shift
+    local line
+    _out=
+    for line in "$@"; do _out+=$line$'\r\n'; done
+}
+
+e2e_fail() {
+    echo "FAIL: $*"
+    E2E_FAILURES=$((E2E_FAILURES + 1))
+}
+
+e2e_pass() { echo "ok: $*"; }
+
+# e2e_expect_bytes WHAT FILE EXPECTED: compares a file's bytes with a string.
+e2e_expect_bytes() {
+    local what=$1 file=$2 expected=$3
+    if [[ ! -f $file ]]; then e2e_fail "$what: no file $file"; return; fi
+    if cmp -s "$file" <(printf '%s' "$expected"); then
+        e2e_pass "$what"
+    else
+        e2e_fail "$what differs"
+        diff <(printf '%s' "$expected" | od -c) <(od -c "$file") | head -40 || true
+    fi
+}
+
+e2e_expect_eq() {
+    local what=$1 actual=$2 expected=$3
+    if [[ $actual == "$expected" ]]; then e2e_pass "$what"; else e2e_fail "$what: got '$actual', expected '$expected'"; fi
+}
+
+# The one run log in DIR (fails the scenario unless there is exactly one,
+# named as the program names it).
+e2e_run_log() {
+    local dir=$1 logs
+    logs=$(cd "$dir" && ls nrvDrvCln-*.txt 2>/dev/null || true)
+    if [[ $(printf '%s' "$logs" | grep -c .) -ne 1 ]]; then
+        e2e_fail "expected exactly one run log in $dir, found: ${logs:-none}"
+        echo /dev/null
+        return
+    fi
+    if [[ ! $logs =~ ^nrvDrvCln-[0-3][0-9]-[01][0-9]-[0-9]{2}-[0-2][0-9]-[0-5][0-9]-[0-5][0-9]-[0-9A-F]{3}\.txt$ ]]; then
+        e2e_fail "run log name $logs is not of the expected form"
+    fi
+    echo "$dir/$logs"
+}
+
+# Files in DIR, one per line, sorted.
+e2e_files() { (cd "$1" && ls -A | LC_ALL=C sort); }
+
+e2e_finish() {
+    if ((E2E_FAILURES > 0)); then
+        echo "$E2E_FAILURES check(s) failed"
+        exit 1
+    fi
+    echo "all checks passed"
+}
+
+# Texts every run shows.
+e2e_lines E2E_BANNER "Nerovan Driver Cleanup utility v.0.9.4" ""
+e2e_lines E2E_DIALOGUE "NOTE: Make sure that you connect Nerovan scanner to computer at least once." "" \
+    "PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!"
+E2E_DIALOGUE+="Do you want to continue [y/N]? "
+e2e_lines E2E_PAUSE "Press any key to continue"

@@ -1,0 +1,32 @@
+#!/bin/bash
+# Checks a built program as a file: machine type, console subsystem, the DLLs
+# it imports, its manifest and its version resource.
+set -euo pipefail
+exe=$1 arch=$2 objdump=$3
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+ok() { echo "ok: $*"; }
+
+[[ -f $exe ]] || { echo "missing program: $exe"; exit 1; }
+headers=$("$objdump" -p "$exe")
+
+case $arch in
+    x64) format=pei-x86-64 magic=020b ;;
+    x86) format=pei-i386 magic=010b ;;
+esac
+"$objdump" -f "$exe" | grep -q "file format $format" && ok "format $format" || fail "not $format"
+grep -q "^Magic[[:space:]]*$magic" <<<"$headers" && ok "magic $magic" || fail "magic is not $magic"
+grep -q "^Subsystem[[:space:]]*00000003" <<<"$headers" && ok "console subsystem" || fail "not a console program"
+
+# Exactly the system DLLs the program needs; no runtime DLL of the compiler.
+expected_imports=$(printf '%s\n' $(cat "$(dirname "$0")/expected_imports.txt") | LC_ALL=C sort)
+imports=$(grep "DLL Name:" <<<"$headers" | awk '{print tolower($3)}' | LC_ALL=C sort)
+if [[ $imports == "$expected_imports" ]]; then ok "imports: $(echo $imports)"; else fail "imports: $(echo $imports), expected: $(echo $expected_imports)"; fi
+
+grep -aq 'level="requireAdministrator" uiAccess="false"' "$exe" && ok "manifest requests administrator" || fail "no requireAdministrator manifest"
+versions=$(strings -e l "$exe")
+grep -qx "Nerovan Driver Cleanup utility" <<<"$versions" && ok "product name" || fail "no product name in the version resource"
+grep -qx "0.9.4" <<<"$versions" && ok "version 0.9.4" || fail "no version 0.9.4 in the version resource"
+
+((failures == 0)) || { echo "$failures check(s) failed"; exit 1; }
+echo "all checks passed"

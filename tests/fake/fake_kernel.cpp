@@ -1,0 +1,71 @@
+#include "fake/fake_kernel.h"
+
+#include <cstring>
+#include <cstdio>
+#include <cwchar>
+
+namespace {
+
+FakeKernel kernel;
+const FakeResetRegistration reset([] { kernel = FakeKernel{}; });
+
+std::wstring Quoted(LPCWSTR text) {
+    return text == nullptr ? L"null" : L"\"" + std::wstring(text) + L"\"";
+}
+
+}  // namespace
+
+FakeKernel& TheFakeKernel() { return kernel; }
+
+void FakeSetLastError(DWORD error) { kernel.lastError = error; }
+
+DWORD GetTickCount() { return kernel.tickCount; }
+
+void GetLocalTime(LPSYSTEMTIME systemTime) { *systemTime = kernel.localTime; }
+
+HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)); }
+
+BOOL IsWow64Process(HANDLE process, PBOOL wow64Process) {
+    FakeRecordCall(L"IsWow64Process(" +
+                   std::wstring(process == GetCurrentProcess() ? L"current" : L"other") + L")");
+    if (!kernel.isWow64Result) {
+        FakeSetLastError(kernel.isWow64Error);
+        return FALSE;
+    }
+    *wow64Process = kernel.wow64Flag;
+    return TRUE;
+}
+
+DWORD GetLastError() { return kernel.lastError; }
+
+BOOL DeleteFileW(LPCWSTR fileName) {
+    FakeRecordCall(L"DeleteFileW(" + Quoted(fileName) + L")");
+    std::string narrow;
+    for (const wchar_t* c = fileName; *c != L'\0'; ++c) narrow.push_back(static_cast<char>(*c));
+    return std::remove(narrow.c_str()) == 0 ? TRUE : FALSE;
+}
+
+UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size) {
+    FakeRecordCall(L"GetWindowsDirectoryW(" + std::to_wstring(size) + L")");
+    if (kernel.forceWindowsDirectoryResult) return kernel.windowsDirectoryResult;
+    const auto length = static_cast<UINT>(kernel.windowsDirectory.size());
+    if (length + 1 > size) return length + 1;  // the size needed, terminator included
+    std::wmemcpy(buffer, kernel.windowsDirectory.c_str(), length + 1);
+    return length;
+}
+
+BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists) {
+    FakeRecordCall(L"CopyFileW(" + Quoted(existingFileName) + L", " + Quoted(newFileName) + L", " +
+                   std::to_wstring(failIfExists) + L")");
+    const auto source = kernel.files.find(existingFileName);
+    if (source == kernel.files.end()) {
+        FakeSetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    if (failIfExists && kernel.copies.count(newFileName) != 0) {
+        FakeSetLastError(80);  // ERROR_FILE_EXISTS
+        return FALSE;
+    }
+    kernel.copies[newFileName] = source->second;
+    return TRUE;
+}

@@ -1,0 +1,35 @@
+// Fake kernel32: clock, process architecture, last error, files.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fake/fake_platform.h"
+
+struct FakeKernel {
+    DWORD tickCount = 0x0A3F;
+    SYSTEMTIME localTime{2026, 12, 0, 6, 4, 10, 36, 0};
+
+    BOOL isWow64Result = TRUE;
+    DWORD isWow64Error = 0;
+    BOOL wow64Flag = FALSE;
+
+    DWORD lastError = 0;
+
+    // The Windows directory GetWindowsDirectoryW reports, and a result to
+    // force (e.g. 0 for failure) when forceWindowsDirectoryResult is set.
+    std::wstring windowsDirectory = L"C:\\windows";
+    bool forceWindowsDirectoryResult = false;
+    UINT windowsDirectoryResult = 0;
+
+    // Files CopyFileW can read, by full path, and what it wrote, by name.
+    std::map<std::wstring, std::string> files;
+    std::map<std::wstring, std::string> copies;
+};
+
+FakeKernel& TheFakeKernel();
+
+// Sets the value the next GetLastError returns (the fakes of the other
+// groups call this when one of their operations fails).
+void FakeSetLastError(DWORD error);

@@ -1,0 +1,57 @@
+#include "fake/fake_platform.h"
+
+#include <numeric>
+
+namespace {
+
+std::vector<void (*)()>& Resets() {
+    static std::vector<void (*)()> resets;
+    return resets;
+}
+
+}  // namespace
+
+FakeCallLog& FakeCalls() {
+    static FakeCallLog log;
+    return log;
+}
+
+void FakeRecordCall(std::wstring call) { FakeCalls().calls.push_back(std::move(call)); }
+
+void FakeHandleOpened(const std::string& kind) { ++FakeCalls().openHandles[kind]; }
+
+bool FakeHandleClosed(const std::string& kind) {
+    int& open = FakeCalls().openHandles[kind];
+    if (open <= 0) {
+        ++FakeCalls().badCloses[kind];
+        return false;
+    }
+    --open;
+    return true;
+}
+
+int FakeOpenHandleCount() {
+    int total = 0;
+    for (const auto& [kind, open] : FakeCalls().openHandles) total += open;
+    return total;
+}
+
+int FakeBadCloseCount() {
+    int total = 0;
+    for (const auto& [kind, count] : FakeCalls().badCloses) total += count;
+    return total;
+}
+
+std::vector<std::wstring> FakeCallsStartingWith(const std::wstring& prefix) {
+    std::vector<std::wstring> matching;
+    for (const auto& call : FakeCalls().calls)
+        if (call.rfind(prefix, 0) == 0) matching.push_back(call);
+    return matching;
+}
+
+void FakeRegisterReset(void (*reset)()) { Resets().push_back(reset); }
+
+void ResetFakePlatform() {
+    FakeCalls() = FakeCallLog{};
+    for (auto reset : Resets()) reset();
+}

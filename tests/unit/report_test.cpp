@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include "fake/fake_kernel.h"
+#include "report/report_writer.h"
+#include "report/run_log.h"
+#include "unit/report_fixture.h"
+
+namespace {
+
+struct NameCase {
+    SYSTEMTIME time;
+    DWORD tick;
+    const wchar_t* expected;
+};
+
+TEST(RunLogName, TimeAndLowTwelveBitsOfTickCount) {
+    const NameCase cases[] = {
+        {{2026, 12, 0, 6, 4, 10, 36, 0}, 0x0A3F, L"nrvDrvCln-06-12-26-04-10-36-A3F.txt"},
+        {{2026, 12, 0, 6, 4, 10, 36, 0}, 0x00A, L"nrvDrvCln-06-12-26-04-10-36-00A.txt"},
+        {{2026, 12, 0, 6, 4, 10, 36, 0}, 0, L"nrvDrvCln-06-12-26-04-10-36-000.txt"},
+        {{2026, 12, 0, 6, 4, 10, 36, 0}, 0xFFF, L"nrvDrvCln-06-12-26-04-10-36-FFF.txt"},
+        {{2026, 12, 0, 6, 4, 10, 36, 0}, 0xFFFFF000, L"nrvDrvCln-06-12-26-04-10-36-000.txt"},
+        {{2000, 1, 0, 1, 0, 0, 0, 0}, 0x7BC, L"nrvDrvCln-01-01-00-00-00-00-7BC.txt"},
+        {{2099, 9, 0, 30, 23, 59, 59, 999}, 0x1001, L"nrvDrvCln-30-09-99-23-59-59-001.txt"},
+    };
+    for (const auto& c : cases) {
+        const std::wstring name = BuildRunLogName(c.time, c.tick);
+        EXPECT_EQ(name, c.expected);
+        EXPECT_EQ(name.size(), 35u);
+    }
+}
+
+class ReportWriterTest : public ReportFixture {};
+
+TEST_F(ReportWriterTest, OpensTheLogUnderItsNameAndTruncatesAnOldFile) {
+    TheFakeKernel().tickCount = 0xB00A;
+    {
+        std::ofstream old(dir_ / "nrvDrvCln-06-12-26-04-10-36-00A.txt");
+        old << "old content\n";
+    }
+    OpenLog();
+    ASSERT_TRUE(RunLogIsOpen());
+    EXPECT_EQ(RunLogName(), L"nrvDrvCln-06-12-26-04-10-36-00A.txt");
+    EXPECT_EQ(RunLogText(), "");
+    EXPECT_EQ(Console(), "");
+}
+
+TEST_F(ReportWriterTest, FragmentsReachConsoleAndLogAlike) {
+    OpenLog();
+    ReportText(L"wide ");
+    ReportText("narrow ");
+    ReportUnsigned(4294967295u);
+    ReportText(" ");
+    ReportSigned(-5);
+    ReportEndLine();
+    ReportEndLine();
+    ReportText("code ");
+    ReportHex(1603);
+    ReportText(" then ");
+    ReportUnsigned(1603);
+    ReportText(" ");
+    ReportHex(0xABCDEF);
+    ReportEndLine();
+    const std::string expected = "wide narrow 4294967295 -5\n\ncode 643 then 1603 abcdef\n";
+    EXPECT_EQ(Console(), expected);
+    EXPECT_EQ(RunLogText(), expected);
+}
+
+TEST_F(ReportWriterTest, CharactersAboveByteRangeBecomeQuestionMarksAndOutputGoesOn) {
+    OpenLog();
+    ReportText(L"oem\u0100\u4E2D.inf caf\u00E9");
+    ReportEndLine();
+    ReportLine(L"next line");
+    ReportUnsigned(7);
+    ReportEndLine();
+    const std::string expected = "oem??.inf caf\xE9\nnext line\n7\n";
+    EXPECT_EQ(Console(), expected);
+    EXPECT_EQ(RunLogText(), expected);
+}
+
+TEST_F(ReportWriterTest, WithoutRunLogOnlyTheConsoleIsWritten) {
+    ReportLine(L"console only");
+    EXPECT_EQ(Console(), "console only\n");
+    EXPECT_FALSE(RunLogIsOpen());
+}
+
+TEST_F(ReportWriterTest, ConsoleTextNeverReachesTheLog) {
+    OpenLog();
+    ConsoleLine(L"dialogue");
+    ConsoleText("prompt ");
+    ReportLine(L"report");
+    EXPECT_EQ(Console(), "dialogue\nprompt report\n");
+    EXPECT_EQ(RunLogText(), "report\n");
+}
+
+TEST_F(ReportWriterTest, DiscardClosesAndDeletesTheLogOnce) {
+    OpenLog();
+    ReportLine(L"something");
+    ASSERT_TRUE(RunLogExists());
+    DiscardRunLog();
+    EXPECT_FALSE(RunLogIsOpen());
+    EXPECT_FALSE(RunLogExists());
+    EXPECT_EQ(FakeCallsStartingWith(L"DeleteFileW"),
+              std::vector<std::wstring>{L"DeleteFileW(\"nrvDrvCln-06-12-26-04-10-36-A3F.txt\")"});
+
+    DiscardRunLog();  // not open any more: nothing is deleted
+    EXPECT_EQ(FakeCallsStartingWith(L"DeleteFileW").size(), 1u);
+    ReportLine(L"after");
+    EXPECT_EQ(Console(), "something\nafter\n");
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include "fake/fake_kernel.h"
+#include "fake/fake_msi.h"
+#include "report/run_log.h"
+#include "run/run_cleanup.h"
+#include "run/tables.h"
+#include "unit/report_fixture.h"
+
+namespace {
+
+const std::string kBanner = Lines({"Nerovan Driver Cleanup utility v.0.9.4", ""});
+const std::string kDialogue =
+    Lines({"NOTE: Make sure that you connect Nerovan scanner to computer at least once.", "",
+           "PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!"}) +
+    "Do you want to continue [y/N]? ";
+const std::string kPause = Lines({"Press any key to continue"});
+
+// The report of every pass on a machine without any trace of the scanner.
+const std::string kPassesOnCleanMachine = "";
+
+class RunCleanupTest : public ReportFixture {};
+
+TEST_F(RunCleanupTest, AnswersOtherThanYesDeclineAndDiscardTheLog) {
+    const char* declines[] = {"n\n", "N\n", "x\n", "0\n", "", "\n\n", "\n\n   \t\nN\n", "no\n"};
+    for (const char* answer : declines) {
+        SCOPED_TRACE(std::string("answer: ") + answer);
+        TearDown();
+        SetUp();
+        OpenLog();
+        Input(answer);
+        EXPECT_EQ(RunCleanup(), 0);
+        EXPECT_EQ(Console(), kBanner + kDialogue);
+        EXPECT_FALSE(RunLogIsOpen());
+        EXPECT_FALSE(RunLogExists());
+        EXPECT_EQ(FakeCallsStartingWith(L"DeleteFileW").size(), 1u);
+        EXPECT_EQ(TheFakeMsi().setInternalUICalls, 0);
+    }
+}
+
+struct ConsentCase {
+    const char* input;
+    const char* unreadAfterRun;
+};
+
+TEST_F(RunCleanupTest, YesRunsThePassesAndPausesForAFreshKey) {
+    // The pause skips what is left of the answer's line, then takes one key.
+    const ConsentCase cases[] = {
+        {"y\n", ""},          {"Y\n", ""},          {"  y\n", ""},
+        {"\n\n Y\n", ""},     {"yes\nq\nrest", "\nrest"},
+        {"y\r\nk", ""},       {"y", ""},            {"y\n\n", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("input: ") + c.input);
+        TearDown();
+        SetUp();
+        OpenLog();
+        Input(c.input);
+        EXPECT_EQ(RunCleanup(), 0);
+        EXPECT_EQ(Console(), kBanner + kDialogue + kPassesOnCleanMachine + kPause);
+        EXPECT_TRUE(RunLogIsOpen());
+        EXPECT_EQ(RunLogText(), kBanner + kPassesOnCleanMachine);
+        EXPECT_EQ(UnreadInput(), c.unreadAfterRun);
+        EXPECT_EQ(FakeCallsStartingWith(L"MsiSetInternalUI"),
+                  std::vector<std::wstring>{L"MsiSetInternalUI(2, null)"});
+        EXPECT_TRUE(FakeCallsStartingWith(L"DeleteFileW").empty());
+    }
+}
+
+TEST_F(RunCleanupTest, InstallerUiIsSilencedBeforeAnyPass) {
+    OpenLog();
+    Input("y\n");
+    RunCleanup();
+    const auto& calls = FakeCalls().calls;
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[0], L"IsWow64Process(current)");
+    EXPECT_EQ(calls[1], L"MsiSetInternalUI(2, null)");
+}
+
+TEST_F(RunCleanupTest, FailedArchitectureCheckEndsTheRunAndKeepsTheLog) {
+    struct Case {
+        BOOL result;
+        BOOL flag;
+        const char* line;
+    };
+    const Case cases[] = {
+        {FALSE, FALSE, "Can't determinate process architecture"},
+        {TRUE, TRUE, "You should use x64 version of utility."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        TearDown();
+        SetUp();
+        TheFakeKernel().isWow64Result = c.result;
+        TheFakeKernel().wow64Flag = c.flag;
+        OpenLog();
+        Input("y\n");
+        EXPECT_EQ(RunCleanup(), -1);
+        const std::string expected = kBanner + Lines({c.line});
+        EXPECT_EQ(Console(), expected);
+        EXPECT_EQ(RunLogText(), expected);
+        EXPECT_TRUE(RunLogIsOpen());
+        EXPECT_EQ(UnreadInput(), "y\n");
+        EXPECT_EQ(TheFakeMsi().setInternalUICalls, 0);
+    }
+}
+
+TEST_F(RunCleanupTest, MissingRunLogEndsTheRunOnTheConsole) {
+    Input("y\n");
+    EXPECT_EQ(RunCleanup(), -1);
+    EXPECT_EQ(Console(), kBanner + Lines({"Can't create log file"}));
+    EXPECT_EQ(UnreadInput(), "y\n");
+    EXPECT_EQ(TheFakeMsi().setInternalUICalls, 0);
+}
+
+TEST(Tables, AreNullTerminatedAndInOrder) {
+    int upgradeCodes = 0;
+    while (UpgradeCodeTable[upgradeCodes] != nullptr) ++upgradeCodes;
+    EXPECT_EQ(upgradeCodes, 4);
+    EXPECT_STREQ(UpgradeCodeTable[1], L"{5E93A1C7-0D42-4b6f-A2E8-7C19D3F5046B}");
+    int hardwareIds = 0;
+    while (HardwareIdTable[hardwareIds] != nullptr) ++hardwareIds;
+    EXPECT_EQ(hardwareIds, 8);
+    EXPECT_STREQ(HardwareIdTable[0], L"USB\\VID_7F3A&PID_0031");
+    EXPECT_STREQ(HardwareIdTable[7], L"USB\\VID_7F3A&PID_8064");
+}
+
+}  // namespace
