@@ -16,8 +16,13 @@ const std::string kDialogue =
     "Do you want to continue [y/N]? ";
 const std::string kPause = Lines({"Press any key to continue"});
 
-// The report of every pass on a machine without any trace of the scanner.
-const std::string kPassesOnCleanMachine = "";
+// The report of each pass on a machine without any trace of the scanner
+// (what the fake platform models unless a test scripts otherwise).
+const std::string kProductsOnCleanMachine = "";
+const std::string kRegistryOnCleanMachine = "";
+const std::string kDevicesOnCleanMachine = "";
+const std::string kPassesOnCleanMachine =
+    kProductsOnCleanMachine + kRegistryOnCleanMachine + kDevicesOnCleanMachine;
 
 class RunCleanupTest : public ReportFixture {};
 
