@@ -14,8 +14,36 @@ add_executable(nrv_cleanup
     ${CMAKE_SOURCE_DIR}/src/run/resources.rc)
 set_target_properties(nrv_cleanup PROPERTIES OUTPUT_NAME ${NRV_EXE_NAME})
 target_compile_options(nrv_cleanup PRIVATE ${NRV_WARNINGS})
-target_link_libraries(nrv_cleanup PRIVATE nrv_core msi setupapi ole32 advapi32 kernel32)
-target_link_options(nrv_cleanup PRIVATE -static -static-libgcc -static-libstdc++)
+# msi.dll is delay-loaded: it is not one of the DLLs Windows always takes
+# from the system directory, and a program that runs elevated from a
+# downloads folder must not pick up an msi.dll planted beside it. main()
+# restricts the DLL search to the system directory before the first
+# installer call loads it.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(NRV_MSI_DEF ${CMAKE_SOURCE_DIR}/cmake/msi-x64.def)
+    set(NRV_DLLTOOL_FLAGS "")
+else()
+    set(NRV_MSI_DEF ${CMAKE_SOURCE_DIR}/cmake/msi-x86.def)
+    set(NRV_DLLTOOL_FLAGS -k)
+endif()
+string(REGEX REPLACE "g\\+\\+$" "dlltool" NRV_DLLTOOL ${CMAKE_CXX_COMPILER})
+set(NRV_MSI_DELAYLIB ${CMAKE_BINARY_DIR}/libmsi_delay.a)
+# Run where the library lands and name it relatively: dlltool names its
+# symbols after the output path, and no build path may reach the program.
+add_custom_command(OUTPUT ${NRV_MSI_DELAYLIB}
+    COMMAND ${NRV_DLLTOOL} ${NRV_DLLTOOL_FLAGS} --input-def ${NRV_MSI_DEF}
+            --dllname msi.dll --output-delaylib libmsi_delay.a
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    DEPENDS ${NRV_MSI_DEF} VERBATIM)
+add_custom_target(nrv_msi_delaylib DEPENDS ${NRV_MSI_DELAYLIB})
+add_dependencies(nrv_cleanup nrv_msi_delaylib)
+
+target_link_libraries(nrv_cleanup PRIVATE nrv_core ${NRV_MSI_DELAYLIB} delayimp
+                      setupapi ole32 advapi32 kernel32)
+# Reproducible: no link time stamp and no build paths in the image.
+target_compile_options(nrv_core PRIVATE -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
+target_compile_options(nrv_cleanup PRIVATE -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
+target_link_options(nrv_cleanup PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp)
 set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/run/resources.rc APPEND PROPERTY OBJECT_DEPENDS
     ${CMAKE_SOURCE_DIR}/src/run/NrvDriverCleanup.manifest)
 
@@ -23,4 +51,18 @@ set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/run/resources.rc APPEND PROPERTY OBJ
 # or inspect state inside a Wine prefix).
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/e2e/fixtures/CMakeLists.txt)
     add_subdirectory(${CMAKE_SOURCE_DIR}/tests/e2e/fixtures ${CMAKE_BINARY_DIR}/fixtures)
+endif()
+
+# A planted msi.dll for the test that the program never loads one from its
+# own folder or the working directory.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    add_library(planted_msi SHARED ${CMAKE_SOURCE_DIR}/tests/e2e/planted/planted_msi.cpp)
+    set_target_properties(planted_msi PROPERTIES OUTPUT_NAME msi PREFIX ""
+        LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted
+        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
+    target_link_options(planted_msi PRIVATE -static)
+    add_executable(imports_msi ${CMAKE_SOURCE_DIR}/tests/e2e/planted/imports_msi.cpp)
+    set_target_properties(imports_msi PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
+    target_link_libraries(imports_msi PRIVATE msi)
+    target_link_options(imports_msi PRIVATE -static)
 endif()

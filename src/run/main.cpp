@@ -1,5 +1,6 @@
 #include <iostream>
 
+#include "platform/platform.h"
 #include "report/run_log.h"
 #include "run/run_cleanup.h"
 
@@ -10,5 +11,9 @@ static const bool runLogOpenedAtStartup = (OpenRunLog(), true);
 
 int main() {
     (void)runLogOpenedAtStartup;
+    // DLLs loaded from here on (msi.dll, on the first installer call) come
+    // from the system directory only, never from the program's folder or the
+    // working directory.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     return RunCleanup();
 }

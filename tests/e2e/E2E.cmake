@@ -23,7 +23,7 @@ foreach(exe_and_arch "${NRV_EXE64};x64;${NRV_OBJDUMP64}" "${NRV_EXE32};x86;${NRV
     list(GET exe_and_arch 1 arch)
     list(GET exe_and_arch 2 objdump)
     add_test(NAME static_checks_${arch}
-             COMMAND bash ${NRV_E2E_DIR}/static_checks.sh ${exe} ${arch} ${objdump})
+             COMMAND bash ${NRV_E2E_DIR}/static_checks.sh ${exe} ${arch} ${objdump} ${CMAKE_SOURCE_DIR})
 endforeach()
 
 add_test(NAME e2e_wine_template COMMAND bash ${NRV_E2E_DIR}/make_template.sh)
@@ -37,3 +37,9 @@ foreach(scenario ${NRV_E2E_SCENARIOS})
     set_tests_properties(e2e_${name} PROPERTIES
         ENVIRONMENT "${NRV_E2E_ENV}" FIXTURES_REQUIRED wine_template TIMEOUT 600)
 endforeach()
+
+add_test(NAME reproducible_build_x64 COMMAND bash ${NRV_E2E_DIR}/reproducible_build.sh
+         ${CMAKE_SOURCE_DIR} mingw-x64.cmake ${NRV_EXE64})
+add_test(NAME reproducible_build_x86 COMMAND bash ${NRV_E2E_DIR}/reproducible_build.sh
+         ${CMAKE_SOURCE_DIR} mingw-x86.cmake ${NRV_EXE32})
+set_tests_properties(reproducible_build_x64 reproducible_build_x86 PROPERTIES TIMEOUT 600)

@@ -2,7 +2,7 @@
 # Checks a built program as a file: machine type, console subsystem, the DLLs
 # it imports, its manifest and its version resource.
 set -euo pipefail
-exe=$1 arch=$2 objdump=$3
+exe=$1 arch=$2 objdump=$3 source_dir=$4
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 ok() { echo "ok: $*"; }
@@ -22,6 +22,15 @@ grep -q "^Subsystem[[:space:]]*00000003" <<<"$headers" && ok "console subsystem"
 expected_imports=$(printf '%s\n' $(cat "$(dirname "$0")/expected_imports.txt") | LC_ALL=C sort)
 imports=$(grep "DLL Name:" <<<"$headers" | awk '{print tolower($3)}' | LC_ALL=C sort)
 if [[ $imports == "$expected_imports" ]]; then ok "imports: $(echo $imports)"; else fail "imports: $(echo $imports), expected: $(echo $expected_imports)"; fi
+
+# msi.dll is delay-loaded, after the DLL search is limited to the system
+# directory: it must not be in the ordinary import table.
+grep -q "SetDefaultDllDirectories" <<<"$headers" && ok "imports SetDefaultDllDirectories" || fail "does not limit the DLL search"
+nm=${objdump%objdump}nm
+symbols=$("$nm" "$exe")
+grep -q "__DELAY_IMPORT_DESCRIPTOR_libmsi_delay_a" <<<"$symbols" && grep -aq 'msi\.dll' "$exe" \
+    && ok "delay-loads msi.dll" || fail "no delay-load of msi.dll"
+grep -aq "$source_dir" "$exe" && fail "a build path is in the program" || ok "no build path in the program"
 
 grep -aq 'level="requireAdministrator" uiAccess="false"' "$exe" && ok "manifest requests administrator" || fail "no requireAdministrator manifest"
 versions=$(strings -e l "$exe")
