@@ -23,3 +23,12 @@ include(GoogleTest)
 gtest_discover_tests(nrv_unit_tests DISCOVERY_TIMEOUT 60)
 
 include(${CMAKE_SOURCE_DIR}/tests/e2e/E2E.cmake)
+
+# Release archive: both programs and the README (scripts/package.sh).
+install(FILES ${NRV_EXE64} ${NRV_EXE32} ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME NrvDriverCleanup)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_FILE_NAME NrvDriverCleanup-${PROJECT_VERSION})
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+include(CPack)
