@@ -1,5 +1,10 @@
 # Native build: the pass code over the fake platform, with the unit tests,
 # and the end-to-end tests that run the Windows programs under Wine.
+if(NRV_FUZZ)
+    include(${CMAKE_SOURCE_DIR}/tests/fuzz/Fuzz.cmake)
+    return()
+endif()
+
 include(CTest)
 find_package(GTest REQUIRED)
 
@@ -23,6 +28,11 @@ include(GoogleTest)
 gtest_discover_tests(nrv_unit_tests DISCOVERY_TIMEOUT 60)
 
 include(${CMAKE_SOURCE_DIR}/tests/e2e/E2E.cmake)
+
+# A short fuzzing run of the fuzz preset's target (scripts/fuzz.sh runs long).
+add_test(NAME fuzz_short COMMAND ${NRV_FUZZ_BUILD_DIR}/nrv_fuzz -runs=30000 -max_len=512
+         -seed=1 -print_final_stats=1)
+set_tests_properties(fuzz_short PROPERTIES TIMEOUT 600)
 
 # Release archive: both programs and the README (scripts/package.sh).
 install(FILES ${NRV_EXE64} ${NRV_EXE32} ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)

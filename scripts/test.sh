@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
-for preset in win-x64 win-x86 host; do
+for preset in win-x64 win-x86 fuzz host; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
 done

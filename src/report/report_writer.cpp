@@ -11,7 +11,11 @@ std::string Narrow(const wchar_t* text) {
     std::string narrow;
     for (; *text != L'\0'; ++text) {
         const auto unit = static_cast<std::uint32_t>(*text);
-        narrow.push_back(unit <= 0xFFu ? static_cast<char>(static_cast<unsigned char>(unit)) : '?');
+        // Characters outside the 8-bit range cannot be written; control
+        // characters (line ends among them) in a text from the system would
+        // break the report into lines the program never wrote.
+        const bool writable = unit >= 0x20u && unit <= 0xFFu;
+        narrow.push_back(writable ? static_cast<char>(static_cast<unsigned char>(unit)) : '?');
     }
     return narrow;
 }

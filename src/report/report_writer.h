@@ -1,9 +1,10 @@
 // The report: every fragment goes to the console and, while the run log is
 // open, to the run log as well. Ending a line ends and flushes both.
 //
-// Text reaches both outputs as 8-bit characters: a wide character from 0 to
+// Text reaches both outputs as 8-bit characters: a wide character from 32 to
 // 255 becomes the byte of that value; any other character is written as "?",
-// so a name the platform returns can never silence an output.
+// so a name the system returns can never silence an output or make a line
+// of its own.
 #pragma once
 
 #include <cstdint>

@@ -78,6 +78,15 @@ TEST_F(ReportWriterTest, CharactersAboveByteRangeBecomeQuestionMarksAndOutputGoe
     EXPECT_EQ(RunLogText(), expected);
 }
 
+TEST_F(ReportWriterTest, ControlCharactersInATextCannotStartALine) {
+    OpenLog();
+    ReportText(L"id\r\nCheck registry entries\tx\x1b");
+    ReportEndLine();
+    const std::string expected = "id??Check registry entries?x?\n";
+    EXPECT_EQ(Console(), expected);
+    EXPECT_EQ(RunLogText(), expected);
+}
+
 TEST_F(ReportWriterTest, WithoutRunLogOnlyTheConsoleIsWritten) {
     ReportLine(L"console only");
     EXPECT_EQ(Console(), "console only\n");

@@ -1,0 +1,216 @@
+// Drives the whole cleanup run over a platform that answers from the
+// fuzzer's bytes, with fuzzer-chosen standard input. Checks after each run:
+// no handle or platform memory left open, the exit code is 0 or -1, every
+// console line is one of the program's own lines (its fixed texts, with a
+// number or a platform text where the line takes one), and the run log holds
+// exactly the console's report lines.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz/fuzz_handles.h"
+#include "fuzz/fuzz_input.h"
+#include "report/run_log.h"
+#include "run/run_cleanup.h"
+#include "run/tables.h"
+
+namespace {
+
+enum class Tail { None, Decimal, Signed, Hex, Text, UpgradeCode, HardwareId, DeviceClass };
+
+struct LineForm {
+    std::string_view text;
+    Tail tail;
+};
+
+const LineForm kLineForms[] = {
+    {"Nerovan Driver Cleanup utility v.0.9.4", Tail::None},
+    {"Can't determinate process architecture", Tail::None},
+    {"You should use x64 version of utility.", Tail::None},
+    {"NOTE: Make sure that you connect Nerovan scanner to computer at least once.", Tail::None},
+    {"PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!", Tail::None},
+    {"Press any key to continue", Tail::None},
+    {"Check product upgrade code: ", Tail::UpgradeCode},
+    {"Can't enumerate related products. Error: ", Tail::Hex},
+    {"Found driver product package: ", Tail::Text},
+    {"Can't get product local cache path property. Error: ", Tail::Decimal},
+    {"Can't open package installer data base. Error: ", Tail::Decimal},
+    {"Driver installer data base has open successfully.", Tail::None},
+    {"Driver product package cache path: ", Tail::Text},
+    {"Driver product package has remove successfully", Tail::None},
+    {"Can't remove driver product package. Error: ", Tail::Decimal},
+    {"Can't query condition table in package installer data base. Error: ", Tail::Decimal},
+    {"Can't execute query condition table in package installer data base. Error: ", Tail::Decimal},
+    {"Invalid condition description string: ", Tail::Text},
+    {"Can't open insert to condition table in package installer data base. Error: ", Tail::Decimal},
+    {"Can't execute insert to condition table in package installer data base. Error: ", Tail::Decimal},
+    {"Can't open delete to condition table in package installer data base. Error: ", Tail::Decimal},
+    {"Can't execute delete to condition table in package installer data base. Error: ", Tail::Decimal},
+    {"Can't make changes in package installer data base (InvalidCondition).", Tail::None},
+    {"Can't query InstallExecuteSequence in package installer data base. Error: ", Tail::Decimal},
+    {"Can't execute query InstallExecuteSequence in package installer data base. Error: ", Tail::Decimal},
+    {"Can't open update to condition InstallExecuteSequence in package installer data base. Error: ", Tail::Decimal},
+    {"Can't execute update to InstallExecuteSequence table in package installer data base. Error: ", Tail::Decimal},
+    {"Can't make changes in package installer data base (CheckUninstallAction).", Tail::None},
+    {"Driver installer data base has changed successfully.", Tail::None},
+    {"Can't commit changes in package installer data base. Error: ", Tail::Decimal},
+    {"Check registry entries", Tail::None},
+    {"Registry mark found", Tail::None},
+    {"Driver mark has removes successfully", Tail::None},
+    {"Can't delete driver mark value. Error: ", Tail::Signed},
+    {"Check device with HardwareId: ", Tail::HardwareId},
+    {"Can't create device information set. Error: ", Tail::Decimal},
+    {"Can't enumerate device information set. Error: ", Tail::Decimal},
+    {"Find device with class: ", Tail::DeviceClass},
+    {"Device instance id: ", Tail::Text},
+    {"Can't get device instance id. Error: ", Tail::Decimal},
+    {"Device inf file path: ", Tail::Text},
+    {"Can't get device inf file path. Error: ", Tail::Decimal},
+    {"Device driver version: ", Tail::Text},
+    {"Device node has removed successfully", Tail::None},
+    {"Can't remove device node. Error: ", Tail::Decimal},
+    {"Remove driver package for inf file: ", Tail::Text},
+    {"Device inf file has removed successfully", Tail::None},
+    {"Can't remove device inf file. Error: ", Tail::Decimal},
+};
+
+constexpr std::string_view kPrompt = "Do you want to continue [y/N]? ";
+
+bool AllOf(std::string_view text, std::string_view allowed, bool allowEmpty = false) {
+    if (text.empty()) return allowEmpty;
+    return text.find_first_not_of(allowed) == std::string_view::npos;
+}
+
+bool InTable(std::string_view text, const wchar_t* const* table) {
+    for (; *table != nullptr; ++table) {
+        std::string narrow;
+        for (const wchar_t* c = *table; *c != L'\0'; ++c) narrow.push_back(static_cast<char>(*c));
+        if (narrow == text) return true;
+    }
+    return false;
+}
+
+bool PlatformText(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x20) return false;  // a platform text must not make lines of its own
+    return true;
+}
+
+bool TailFits(Tail tail, std::string_view rest) {
+    switch (tail) {
+    case Tail::None: return rest.empty();
+    case Tail::Decimal: return AllOf(rest, "0123456789") && (rest.size() == 1 || rest[0] != '0');
+    case Tail::Signed:
+        return AllOf(rest.substr(rest.starts_with('-') ? 1 : 0), "0123456789");
+    case Tail::Hex: return AllOf(rest, "0123456789abcdef");
+    case Tail::Text: return PlatformText(rest);
+    case Tail::UpgradeCode: return InTable(rest, UpgradeCodeTable);
+    case Tail::HardwareId: return InTable(rest, HardwareIdTable);
+    case Tail::DeviceClass: {
+        const std::size_t instance = rest.rfind(" Instance: ");
+        return instance != std::string_view::npos && PlatformText(rest.substr(0, instance)) &&
+               TailFits(Tail::Decimal, rest.substr(instance + 11));
+    }
+    }
+    return false;
+}
+
+bool IsProgramLine(std::string_view line) {
+    if (line.empty()) return true;
+    if (line.starts_with(kPrompt)) return IsProgramLine(line.substr(kPrompt.size()));
+    for (const auto& form : kLineForms)
+        if (line.starts_with(form.text) && TailFits(form.tail, line.substr(form.text.size())))
+            return true;
+    return false;
+}
+
+[[noreturn]] void Broken(const std::string& what, const std::string& console) {
+    std::fprintf(stderr, "invariant broken: %s\n--- console ---\n%s\n", what.c_str(),
+                 console.c_str());
+    std::abort();
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The console without the dialogue: what the run log must hold.
+std::string ReportOf(std::string console) {
+    const std::string dialogue =
+        "NOTE: Make sure that you connect Nerovan scanner to computer at least once.\n\n"
+        "PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!\n" + std::string(kPrompt);
+    const std::size_t at = console.find(dialogue);
+    if (at != std::string::npos) console.erase(at, dialogue.size());
+    const std::string pause = "Press any key to continue\n";
+    if (console.ends_with(pause)) console.erase(console.size() - pause.size());
+    return console;
+}
+
+std::string StandardInput() {
+    switch (FuzzByte() % 8) {
+    case 0: return "n\n";
+    case 1: return "";
+    case 2: return "yes\nq";
+    case 3: {
+        std::string input;
+        const std::uint8_t length = FuzzByte() % 8;
+        for (std::uint8_t i = 0; i < length; ++i) input.push_back(static_cast<char>(FuzzByte()));
+        return input;
+    }
+    default: return "y\n";
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    char pattern[] = "/tmp/nrv-fuzz-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) std::abort();
+    std::filesystem::current_path(pattern);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    TheFuzzInput() = FuzzInput{data, size, 0};
+    ResetFuzzPlatform();
+
+    std::ostringstream console;
+    std::istringstream input(StandardInput());
+    std::streambuf* oldCout = std::cout.rdbuf(console.rdbuf());
+    std::streambuf* oldCin = std::cin.rdbuf(input.rdbuf());
+    std::cin.clear();
+
+    OpenRunLog();
+    const int exitCode = RunCleanup();
+    const bool logKept = RunLogIsOpen();
+    CloseRunLog();
+
+    std::cout.rdbuf(oldCout);
+    std::cin.rdbuf(oldCin);
+    std::cin.clear();
+    std::cout.clear();
+
+    const std::string text = console.str();
+    const std::filesystem::path logPath(RunLogName());
+    const std::string log = logKept ? ReadFile(logPath) : "";
+    std::filesystem::remove(logPath);
+
+    if (exitCode != 0 && exitCode != -1) Broken("exit code " + std::to_string(exitCode), text);
+    if (FuzzOpenCount() != 0) Broken("a handle or platform memory was left open", text);
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (!IsProgramLine(line)) Broken("not a line of the program: " + line, text);
+    if (logKept && log != ReportOf(text)) Broken("the run log differs from the report", text + "\n--- log ---\n" + log);
+    return 0;
+}

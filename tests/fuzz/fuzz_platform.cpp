@@ -1,0 +1,302 @@
+// A platform whose every answer comes from the fuzzer's bytes. It writes
+// every buffer to the full capacity the program passes (so AddressSanitizer
+// catches a size that does not match its buffer), sometimes fills a buffer
+// without a terminator, and traps on any handle misuse.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "fuzz/fuzz_handles.h"
+#include "fuzz/fuzz_input.h"
+#include "platform/platform.h"
+
+namespace {
+
+DWORD lastError = 0;
+
+[[noreturn]] void Fault(const char* what) {
+    std::fprintf(stderr, "platform misuse: %s\n", what);
+    std::abort();
+}
+
+// Bounds every enumeration so that a run always ends.
+constexpr int kMaxItems = 6;
+
+std::map<std::uintptr_t, int> fetchesPerView;
+std::map<std::uintptr_t, int> membersPerSet;
+
+// Writes text into a buffer of capacity units: as much as fits, a
+// terminator when there is room (or, by the fuzzer's choice, none when the
+// text fills the buffer), then filler up to the end.
+void WriteUnits(wchar_t* buffer, std::size_t capacity, const std::wstring& text,
+                bool allowUnterminated) {
+    if (capacity == 0) return;
+    std::size_t written = 0;
+    const bool unterminated = allowUnterminated && text.size() >= capacity;
+    const std::size_t room = unterminated ? capacity : capacity - 1;
+    for (; written < text.size() && written < room; ++written) buffer[written] = text[written];
+    if (written < capacity) buffer[written++] = L'\0';
+    for (; written < capacity; ++written) buffer[written] = L'Z';
+}
+
+std::wstring ProductCode() {
+    static const wchar_t* const codes[] = {
+        L"{5E93A1C7-0D42-4b6f-A2E8-7C19D3F5046B}", L"{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}",
+        L"{11111111-2222-3333-4444-555555555555}", L"{AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE}"};
+    return codes[FuzzByte() % 4];
+}
+
+}  // namespace
+
+void ResetFuzzPlatform() {
+    lastError = 0;
+    fetchesPerView.clear();
+    membersPerSet.clear();
+    ResetFuzzHandles();
+}
+
+// kernel32
+DWORD GetTickCount() { return 0x0A3F; }
+void GetLocalTime(LPSYSTEMTIME systemTime) { *systemTime = SYSTEMTIME{2026, 12, 0, 6, 4, 10, 36, 0}; }
+HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)); }
+BOOL IsWow64Process(HANDLE, PBOOL wow64Process) {
+    if (FuzzChance(32)) {
+        lastError = FuzzCode();
+        return FALSE;
+    }
+    *wow64Process = FuzzChance(32) ? TRUE : FALSE;
+    return TRUE;
+}
+DWORD GetLastError() { return lastError; }
+BOOL DeleteFileW(LPCWSTR fileName) {
+    std::string narrow;
+    for (; *fileName != L'\0'; ++fileName) narrow.push_back(static_cast<char>(*fileName));
+    return std::remove(narrow.c_str()) == 0 ? TRUE : FALSE;
+}
+UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size) {
+    if (FuzzChance(16)) return 0;
+    const std::wstring directory = L"C:\\" + FuzzText();
+    const auto length = static_cast<UINT>(directory.size());
+    if (length + 1 > size) return length + 1;
+    WriteUnits(buffer, size, directory, false);
+    return length;
+}
+BOOL CopyFileW(LPCWSTR, LPCWSTR, BOOL) { return FuzzChance(2) ? TRUE : FALSE; }
+
+// msi
+INSTALLUILEVEL MsiSetInternalUI(INSTALLUILEVEL, HWND*) { return INSTALLUILEVEL_NONE; }
+
+UINT MsiEnumRelatedProductsW(LPCWSTR, DWORD, DWORD productIndex, LPWSTR productBuffer) {
+    if (productIndex >= kMaxItems || FuzzExhausted()) return ERROR_NO_MORE_ITEMS;
+    const UINT code = FuzzChance(3) ? FuzzCode() : 0;
+    if (code == 0) WriteUnits(productBuffer, 39, ProductCode(), false);
+    return code;
+}
+
+UINT MsiGetProductInfoW(LPCWSTR, LPCWSTR, LPWSTR valueBuffer, LPDWORD valueSize) {
+    const UINT code = FuzzChance(4) ? FuzzCode() : 0;
+    if (code != 0) return code;
+    const std::wstring path = FuzzText();
+    if (FuzzChance(8)) {  // a hostile answer: a full buffer without terminator
+        WriteUnits(valueBuffer, *valueSize, std::wstring(*valueSize, L'p'), true);
+        return 0;
+    }
+    if (path.size() >= *valueSize) {
+        WriteUnits(valueBuffer, *valueSize, path, false);
+        *valueSize = static_cast<DWORD>(path.size());
+        return ERROR_MORE_DATA;
+    }
+    WriteUnits(valueBuffer, *valueSize, path, false);
+    *valueSize = static_cast<DWORD>(path.size());
+    return 0;
+}
+
+UINT MsiOpenDatabaseW(LPCWSTR, LPCWSTR persist, MSIHANDLE* database) {
+    if (persist != MSIDBOPEN_TRANSACT) Fault("database not opened in transacted mode");
+    const UINT code = FuzzChance(6) ? FuzzCode() : 0;
+    if (code == 0) *database = FuzzOpenMsiHandle(FuzzHandleKind::Database);
+    return code;
+}
+
+UINT MsiCloseHandle(MSIHANDLE handle) {
+    if (!FuzzCloseMsiHandle(handle)) Fault("MsiCloseHandle of a handle that is not open");
+    fetchesPerView.erase(handle);
+    return 0;
+}
+
+UINT MsiEnableLogW(DWORD, LPCWSTR logFile, DWORD) {
+    if (logFile == nullptr) Fault("no installer log name");
+    return FuzzChance(8) ? FuzzCode() : 0;
+}
+
+UINT MsiInstallProductW(LPCWSTR packagePath, LPCWSTR commandLine) {
+    if (packagePath == nullptr || commandLine == nullptr) Fault("null argument to the uninstall");
+    return FuzzChance(2) ? FuzzCode() : 0;
+}
+
+UINT MsiDatabaseOpenViewW(MSIHANDLE database, LPCWSTR query, MSIHANDLE* view) {
+    if (!FuzzMsiHandleIs(database, FuzzHandleKind::Database)) Fault("view on a closed database");
+    if (query == nullptr) Fault("null query");
+    const UINT code = FuzzChance(8) ? FuzzCode() : 0;
+    if (code == 0) *view = FuzzOpenMsiHandle(FuzzHandleKind::View);
+    return code;
+}
+
+UINT MsiViewExecute(MSIHANDLE view, MSIHANDLE record) {
+    if (!FuzzMsiHandleIs(view, FuzzHandleKind::View)) Fault("execute of a closed view");
+    if (record != 0 && !FuzzMsiHandleIs(record, FuzzHandleKind::Record))
+        Fault("execute with a closed record");
+    return FuzzChance(8) ? FuzzCode() : 0;
+}
+
+UINT MsiViewFetch(MSIHANDLE view, MSIHANDLE* record) {
+    if (!FuzzMsiHandleIs(view, FuzzHandleKind::View)) Fault("fetch from a closed view");
+    if (++fetchesPerView[view] > kMaxItems || FuzzExhausted()) return ERROR_NO_MORE_ITEMS;
+    const UINT code = FuzzChance(3) ? FuzzCode() : 0;
+    if (code == 0) *record = FuzzOpenMsiHandle(FuzzHandleKind::Record);
+    return code;
+}
+
+UINT MsiRecordGetStringW(MSIHANDLE record, UINT, LPWSTR valueBuffer, LPDWORD valueSize) {
+    if (!FuzzMsiHandleIs(record, FuzzHandleKind::Record)) Fault("read from a closed record");
+    const UINT code = FuzzChance(8) ? FuzzCode() : 0;
+    if (code != 0 && code != ERROR_MORE_DATA) return code;
+    const std::wstring text = FuzzText();
+    WriteUnits(valueBuffer, *valueSize, text, false);
+    const bool fits = text.size() < *valueSize;
+    *valueSize = static_cast<DWORD>(text.size());
+    return fits ? 0 : ERROR_MORE_DATA;
+}
+
+MSIHANDLE MsiCreateRecord(UINT) {
+    return FuzzChance(16) ? 0 : FuzzOpenMsiHandle(FuzzHandleKind::Record);
+}
+
+UINT MsiRecordSetStringW(MSIHANDLE record, UINT, LPCWSTR value) {
+    if (!FuzzMsiHandleIs(record, FuzzHandleKind::Record)) Fault("write to a closed record");
+    if (value == nullptr) Fault("null record value");
+    return FuzzChance(16) ? FuzzCode() : 0;
+}
+
+UINT MsiDatabaseCommit(MSIHANDLE database) {
+    if (!FuzzMsiHandleIs(database, FuzzHandleKind::Database)) Fault("commit of a closed database");
+    return FuzzChance(4) ? FuzzCode() : 0;
+}
+
+// setupapi
+HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND, DWORD flags) {
+    if (classGuid != nullptr || enumerator == nullptr || flags != DIGCF_ALLCLASSES)
+        Fault("device set asked for with other arguments");
+    if (FuzzChance(8)) {
+        lastError = FuzzCode();
+        return INVALID_HANDLE_VALUE;
+    }
+    HDEVINFO set = FuzzOpenPointerHandle(FuzzHandleKind::DeviceSet);
+    membersPerSet[reinterpret_cast<std::uintptr_t>(set)] = FuzzByte() % (kMaxItems + 1);
+    return set;
+}
+
+BOOL SetupDiEnumDeviceInfo(HDEVINFO set, DWORD memberIndex, PSP_DEVINFO_DATA data) {
+    if (!FuzzPointerHandleIs(set, FuzzHandleKind::DeviceSet)) Fault("enumeration of a closed set");
+    if (data->cbSize != sizeof(SP_DEVINFO_DATA)) Fault("device record of the wrong size");
+    const int members = membersPerSet[reinterpret_cast<std::uintptr_t>(set)];
+    if (memberIndex >= static_cast<DWORD>(members) || FuzzExhausted()) {
+        lastError = FuzzChance(4) ? FuzzCode() : ERROR_NO_MORE_ITEMS;
+        if (lastError == 0) lastError = ERROR_NO_MORE_ITEMS;
+        return FALSE;
+    }
+    data->ClassGuid = GUID{FuzzByte() * 0x01010101u, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}};
+    data->DevInst = FuzzByte();
+    return TRUE;
+}
+
+BOOL SetupDiGetDeviceInstanceIdW(HDEVINFO set, PSP_DEVINFO_DATA, PWSTR deviceInstanceId,
+                                 DWORD deviceInstanceIdSize, PDWORD) {
+    if (!FuzzPointerHandleIs(set, FuzzHandleKind::DeviceSet)) Fault("query on a closed set");
+    if (FuzzChance(4)) {
+        lastError = FuzzCode();
+        return FALSE;
+    }
+    WriteUnits(deviceInstanceId, deviceInstanceIdSize, L"USB\\VID_7F3A&PID_0031\\" + FuzzText(),
+               FuzzChance(4));
+    return TRUE;
+}
+
+BOOL SetupDiGetDevicePropertyW(HDEVINFO set, PSP_DEVINFO_DATA, const DEVPROPKEY*,
+                               DEVPROPTYPE* propertyType, PBYTE propertyBuffer,
+                               DWORD propertyBufferSize, PDWORD, DWORD flags) {
+    if (!FuzzPointerHandleIs(set, FuzzHandleKind::DeviceSet)) Fault("query on a closed set");
+    if (flags != 0) Fault("property flags");
+    if (FuzzChance(4)) {
+        lastError = FuzzCode();
+        return FALSE;
+    }
+    *propertyType = FuzzByte();
+    // Every byte of the buffer is written, whatever its element type.
+    std::wstring text = FuzzText();
+    const std::size_t units = propertyBufferSize / sizeof(wchar_t);
+    std::memset(propertyBuffer, 'B', propertyBufferSize);
+    WriteUnits(reinterpret_cast<wchar_t*>(propertyBuffer), units, text, FuzzChance(4));
+    return TRUE;
+}
+
+BOOL SetupDiCallClassInstaller(DI_FUNCTION installFunction, HDEVINFO set, PSP_DEVINFO_DATA data) {
+    if (!FuzzPointerHandleIs(set, FuzzHandleKind::DeviceSet)) Fault("removal on a closed set");
+    if (installFunction != DIF_REMOVE || data == nullptr) Fault("class installer asked for other");
+    if (FuzzChance(3)) {
+        lastError = FuzzCode();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set) {
+    if (!FuzzClosePointerHandle(set, FuzzHandleKind::DeviceSet)) Fault("destroy of a set not open");
+    membersPerSet.erase(reinterpret_cast<std::uintptr_t>(set));
+    return TRUE;
+}
+
+BOOL SetupUninstallOEMInfW(PCWSTR infFileName, DWORD flags, PVOID reserved) {
+    if (infFileName == nullptr || flags != SUOI_FORCEDELETE || reserved != nullptr)
+        Fault("driver package removal asked for with other arguments");
+    if (FuzzChance(3)) {
+        lastError = FuzzCode();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// ole32
+HRESULT StringFromCLSID(REFCLSID, LPOLESTR* text) {
+    if (FuzzChance(8)) return static_cast<HRESULT>(FuzzCode() | 0x80000000u);
+    const std::wstring value = FuzzChance(2) ? L"{01010101-1234-5678-0102-030405060708}" : FuzzText();
+    auto* copy = static_cast<wchar_t*>(FuzzOpenMemory((value.size() + 1) * sizeof(wchar_t)));
+    std::wmemcpy(copy, value.c_str(), value.size() + 1);
+    *text = copy;
+    return S_OK;
+}
+
+void CoTaskMemFree(LPVOID memory) {
+    if (!FuzzCloseMemory(memory)) Fault("CoTaskMemFree of memory not allocated");
+}
+
+// advapi32
+LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM, PHKEY result) {
+    if (key != HKEY_LOCAL_MACHINE || subKey == nullptr) Fault("registry key asked for with other");
+    const LONG status = FuzzChance(2) ? static_cast<LONG>(FuzzCode()) : 0;
+    if (status == 0) *result = static_cast<HKEY>(FuzzOpenPointerHandle(FuzzHandleKind::RegistryKey));
+    return status;
+}
+
+LONG RegDeleteKeyValueW(HKEY key, LPCWSTR, LPCWSTR valueName) {
+    if (!FuzzPointerHandleIs(key, FuzzHandleKind::RegistryKey)) Fault("delete in a closed key");
+    if (valueName == nullptr) Fault("no value name");
+    return FuzzChance(2) ? static_cast<LONG>(FuzzCode()) : 0;
+}
+
+LONG RegCloseKey(HKEY key) {
+    if (!FuzzClosePointerHandle(key, FuzzHandleKind::RegistryKey)) Fault("RegCloseKey of a key not open");
+    return 0;
+}
