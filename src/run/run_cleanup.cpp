@@ -3,6 +3,7 @@
 #include <iostream>
 #include <limits>
 
+#include "leftovers/registry_mark.h"
 #include "platform/platform.h"
 #include "report/report_writer.h"
 #include "report/run_log.h"
@@ -56,6 +57,8 @@ int RunCleanup() {
     }
 
     MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+
+    RemoveRegistryMark();
 
     PauseBeforeExit();
     return 0;

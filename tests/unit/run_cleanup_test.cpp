@@ -19,7 +19,7 @@ const std::string kPause = Lines({"Press any key to continue"});
 // The report of each pass on a machine without any trace of the scanner
 // (what the fake platform models unless a test scripts otherwise).
 const std::string kProductsOnCleanMachine = "";
-const std::string kRegistryOnCleanMachine = "";
+const std::string kRegistryOnCleanMachine = Lines({"", "Check registry entries"});
 const std::string kDevicesOnCleanMachine = "";
 const std::string kPassesOnCleanMachine =
     kProductsOnCleanMachine + kRegistryOnCleanMachine + kDevicesOnCleanMachine;
@@ -40,6 +40,7 @@ TEST_F(RunCleanupTest, AnswersOtherThanYesDeclineAndDiscardTheLog) {
         EXPECT_FALSE(RunLogExists());
         EXPECT_EQ(FakeCallsStartingWith(L"DeleteFileW").size(), 1u);
         EXPECT_EQ(TheFakeMsi().setInternalUICalls, 0);
+        EXPECT_TRUE(FakeCallsStartingWith(L"RegOpenKeyExW").empty());
     }
 }
 
