@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "leftovers/registry_mark.h"
+#include "leftovers/setup_logs.h"
 #include "platform/platform.h"
 #include "report/report_writer.h"
 #include "report/run_log.h"
@@ -59,6 +60,8 @@ int RunCleanup() {
     MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
 
     RemoveRegistryMark();
+
+    CollectSetupLogs();
 
     PauseBeforeExit();
     return 0;
