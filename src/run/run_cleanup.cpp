@@ -3,6 +3,8 @@
 #include <iostream>
 #include <limits>
 
+#include "leftovers/registry_mark.h"
+#include "leftovers/setup_logs.h"
 #include "platform/platform.h"
 #include "report/report_writer.h"
 #include "report/run_log.h"
@@ -56,6 +58,10 @@ int RunCleanup() {
     }
 
     MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+
+    RemoveRegistryMark();
+
+    CollectSetupLogs();
 
     PauseBeforeExit();
     return 0;

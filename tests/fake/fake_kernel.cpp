@@ -47,10 +47,16 @@ BOOL DeleteFileW(LPCWSTR fileName) {
 
 UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size) {
     FakeRecordCall(L"GetWindowsDirectoryW(" + std::to_wstring(size) + L")");
-    if (kernel.forceWindowsDirectoryResult) return kernel.windowsDirectoryResult;
+    if (!kernel.windowsDirectoryResults.empty()) {
+        const UINT result = kernel.windowsDirectoryResults.front();
+        kernel.windowsDirectoryResults.erase(kernel.windowsDirectoryResults.begin());
+        return result;
+    }
     const auto length = static_cast<UINT>(kernel.windowsDirectory.size());
     if (length + 1 > size) return length + 1;  // the size needed, terminator included
     std::wmemcpy(buffer, kernel.windowsDirectory.c_str(), length + 1);
+    // What lies after the terminator is not the caller's to use.
+    std::wmemset(buffer + length + 1, L'#', size - length - 1);
     return length;
 }
 

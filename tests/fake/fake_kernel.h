@@ -17,11 +17,11 @@ struct FakeKernel {
 
     DWORD lastError = 0;
 
-    // The Windows directory GetWindowsDirectoryW reports, and a result to
-    // force (e.g. 0 for failure) when forceWindowsDirectoryResult is set.
+    // The Windows directory GetWindowsDirectoryW reports. Scripted results
+    // (e.g. 0 for failure) are returned first, one per call, writing nothing
+    // into the buffer; after them the call answers from windowsDirectory.
     std::wstring windowsDirectory = L"C:\\windows";
-    bool forceWindowsDirectoryResult = false;
-    UINT windowsDirectoryResult = 0;
+    std::vector<UINT> windowsDirectoryResults;
 
     // Files CopyFileW can read, by full path, and what it wrote, by name.
     std::map<std::wstring, std::string> files;

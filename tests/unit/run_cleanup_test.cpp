@@ -19,7 +19,7 @@ const std::string kPause = Lines({"Press any key to continue"});
 // The report of each pass on a machine without any trace of the scanner
 // (what the fake platform models unless a test scripts otherwise).
 const std::string kProductsOnCleanMachine = "";
-const std::string kRegistryOnCleanMachine = "";
+const std::string kRegistryOnCleanMachine = Lines({"", "Check registry entries"});
 const std::string kDevicesOnCleanMachine = "";
 const std::string kPassesOnCleanMachine =
     kProductsOnCleanMachine + kRegistryOnCleanMachine + kDevicesOnCleanMachine;
@@ -40,6 +40,8 @@ TEST_F(RunCleanupTest, AnswersOtherThanYesDeclineAndDiscardTheLog) {
         EXPECT_FALSE(RunLogExists());
         EXPECT_EQ(FakeCallsStartingWith(L"DeleteFileW").size(), 1u);
         EXPECT_EQ(TheFakeMsi().setInternalUICalls, 0);
+        EXPECT_TRUE(FakeCallsStartingWith(L"RegOpenKeyExW").empty());
+        EXPECT_TRUE(FakeCallsStartingWith(L"CopyFileW").empty());
     }
 }
 
@@ -80,6 +82,30 @@ TEST_F(RunCleanupTest, InstallerUiIsSilencedBeforeAnyPass) {
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ(calls[0], L"IsWow64Process(current)");
     EXPECT_EQ(calls[1], L"MsiSetInternalUI(2, null)");
+}
+
+TEST_F(RunCleanupTest, RegistryMarkComesBeforeTheDevicesAndSetupLogsLast) {
+    OpenLog();
+    Input("y\n");
+    RunCleanup();
+    const auto& calls = FakeCalls().calls;
+    const auto first = [&](const wchar_t* prefix) {
+        for (std::size_t i = 0; i < calls.size(); ++i)
+            if (calls[i].rfind(prefix, 0) == 0) return i;
+        return calls.size();
+    };
+    std::size_t lastInstallerCall = 0;
+    for (std::size_t i = 0; i < calls.size(); ++i)
+        if (calls[i].rfind(L"Msi", 0) == 0) lastInstallerCall = i;
+    EXPECT_LT(lastInstallerCall, first(L"RegOpenKeyExW"));
+    EXPECT_LT(first(L"RegOpenKeyExW"), first(L"SetupDiGetClassDevsW"));
+    EXPECT_LT(first(L"RegOpenKeyExW"), first(L"GetWindowsDirectoryW"));
+    ASSERT_LT(first(L"GetWindowsDirectoryW"), calls.size());
+    EXPECT_EQ(FakeCallsStartingWith(L"CopyFileW").size(), 4u);
+    for (std::size_t i = first(L"GetWindowsDirectoryW"); i < calls.size(); ++i)
+        EXPECT_TRUE(calls[i].rfind(L"GetWindowsDirectoryW", 0) == 0 ||
+                    calls[i].rfind(L"CopyFileW", 0) == 0)
+            << "after the setup logs: " << calls[i].c_str();
 }
 
 TEST_F(RunCleanupTest, FailedArchitectureCheckEndsTheRunAndKeepsTheLog) {

@@ -1,0 +1,44 @@
+#include "leftovers/registry_mark.h"
+
+#include <memory>
+#include <type_traits>
+
+#include "platform/platform.h"
+#include "report/report_writer.h"
+
+namespace {
+
+constexpr const wchar_t* kMarkKeyPath = L"Software\\NerovanDrv";
+constexpr const wchar_t* kMarkValueName = L"DriverName";
+// The mark lives in the 32-bit view (the one 32-bit programs see), so the
+// 64-bit program asks for that view explicitly.
+constexpr REGSAM kMarkKeyAccess = KEY_READ | KEY_SET_VALUE | KEY_WOW64_32KEY;
+static_assert(kMarkKeyAccess == 0x2021B);
+
+struct KeyCloser {
+    void operator()(HKEY key) const { RegCloseKey(key); }
+};
+using OpenKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
+}  // namespace
+
+void RemoveRegistryMark() {
+    ReportEndLine();
+    ReportLine(L"Check registry entries");
+
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMarkKeyPath, 0, kMarkKeyAccess, &opened) !=
+        ERROR_SUCCESS)
+        return;
+    const OpenKey key(opened);
+    ReportLine("Registry mark found");
+
+    const LONG status = RegDeleteKeyValueW(key.get(), nullptr, kMarkValueName);
+    if (status == ERROR_SUCCESS) {
+        ReportLine("Driver mark has removes successfully");
+    } else if (status != ERROR_FILE_NOT_FOUND) {
+        ReportText("Can't delete driver mark value. Error: ");
+        ReportSigned(status);
+        ReportEndLine();
+    }
+}

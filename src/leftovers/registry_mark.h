@@ -1,0 +1,7 @@
+// The driver's mark in the registry.
+#pragma once
+
+// Deletes the value DriverName of HKEY_LOCAL_MACHINE\Software\NerovanDrv in
+// the 32-bit view of the registry, reporting what it finds. The key and its
+// other values stay.
+void RemoveRegistryMark();

@@ -1,0 +1,42 @@
+#!/bin/bash
+# The driver's registry mark: DriverName goes from HKLM\Software\NerovanDrv in
+# the 32-bit view; the key, its other values and the 64-bit view stay. Then,
+# with no key in the 32-bit view, the pass only says what it looked for.
+source "$NRV_E2E_DIR/lib.sh"
+source "$NRV_E2E_DIR/expected_clean_machine.sh"
+
+key='HKLM\Software\NerovanDrv'
+reg_add() { e2e_wine reg add "$key" /v "$1" /d "$2" /reg:"$3" /f >/dev/null; }
+# The key's values in one view ("name=data" per line, sorted), or "no key".
+reg_values() {
+    local out
+    out=$(e2e_wine reg query "$key" /reg:"$1" 2>/dev/null) || { echo "no key"; return; }
+    awk '$2 ~ /^REG_/ {print $1 "=" $3}' <<<"${out//$'\r'/}" | LC_ALL=C sort
+}
+
+# run_and_check NAME REGISTRY_REPORT: one consenting run; the console and the
+# run log hold the other passes' clean-machine report around REGISTRY_REPORT.
+run_and_check() {
+    local name=$1 report=$E2E_CLEAN_PRODUCTS$2$E2E_CLEAN_DEVICES dir=$E2E_WORK/$1
+    e2e_run 'y\n' "$dir"
+    e2e_expect_eq "$name: exit code" "$E2E_RC" 0
+    e2e_expect_bytes "$name: console" "$E2E_CONSOLE" "$E2E_BANNER$E2E_DIALOGUE$report$E2E_PAUSE"
+    e2e_expect_bytes "$name: run log" "$(e2e_run_log "$dir")" "$E2E_BANNER$report"
+}
+
+reg_add DriverName nrvscan 32
+reg_add InstallDir 'C:\Nerovan' 32
+reg_add DriverName x64mark 64
+e2e_expect_eq "planted, 32-bit view" "$(reg_values 32)" $'DriverName=nrvscan\nInstallDir=C:\\Nerovan'
+e2e_expect_eq "planted, 64-bit view" "$(reg_values 64)" "DriverName=x64mark"
+
+e2e_lines removed "" "Check registry entries" "Registry mark found" "Driver mark has removes successfully"
+run_and_check mark "$removed"
+e2e_expect_eq "mark: 32-bit view keeps the key and the other value" "$(reg_values 32)" 'InstallDir=C:\Nerovan'
+e2e_expect_eq "mark: 64-bit view untouched" "$(reg_values 64)" "DriverName=x64mark"
+
+e2e_wine reg delete "$key" /reg:32 /f >/dev/null
+e2e_expect_eq "no 32-bit key planted" "$(reg_values 32)" "no key"
+run_and_check no-key "$E2E_CLEAN_REGISTRY"
+e2e_expect_eq "no key: 64-bit view untouched" "$(reg_values 64)" "DriverName=x64mark"
+e2e_finish

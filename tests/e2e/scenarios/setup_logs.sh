@@ -1,0 +1,30 @@
+#!/bin/bash
+# The setup logs land in the working directory (not the program's folder),
+# replacing older copies; setupapi.log arrives as setupapiXP.log; a missing
+# DPInst.log is skipped; the run says nothing about any of them.
+source "$NRV_E2E_DIR/lib.sh"
+source "$NRV_E2E_DIR/expected_clean_machine.sh"
+
+windows=$(e2e_unix_path 'C:\windows')
+rm -f "$windows/DPInst.log"
+printf 'dev log\r\n' >"$windows/inf/setupapi.dev.log"
+printf 'setup log\r\n' >"$windows/inf/setupapi.setup.log"
+printf 'xp log\r\n' >"$windows/setupapi.log"
+
+dir=$E2E_WORK/run
+mkdir -p "$dir"
+for name in setupapi.dev.log setupapi.setup.log setupapiXP.log; do
+    printf 'an older copy, longer than the fresh one\r\n' >"$dir/$name"
+done
+
+e2e_run 'y\n' "$dir"
+e2e_expect_eq "exit code" "$E2E_RC" 0
+e2e_expect_bytes "console" "$E2E_CONSOLE" "$E2E_BANNER$E2E_DIALOGUE$E2E_CLEAN_REPORT$E2E_PAUSE"
+log=$(e2e_run_log "$dir")
+e2e_expect_bytes "run log" "$log" "$E2E_BANNER$E2E_CLEAN_REPORT"
+e2e_expect_eq "files left" "$(e2e_files "$dir")" \
+    "$(printf '%s\n' "$(basename "$log")" setupapi.dev.log setupapi.setup.log setupapiXP.log | LC_ALL=C sort)"
+e2e_expect_bytes "setupapi.dev.log copied" "$dir/setupapi.dev.log" $'dev log\r\n'
+e2e_expect_bytes "setupapi.setup.log copied" "$dir/setupapi.setup.log" $'setup log\r\n'
+e2e_expect_bytes "setupapi.log copied as setupapiXP.log" "$dir/setupapiXP.log" $'xp log\r\n'
+e2e_finish
