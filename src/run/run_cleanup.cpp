@@ -3,6 +3,8 @@
 #include <iostream>
 #include <limits>
 
+#include "devices/device_nodes.h"
+#include "devices/driver_packages.h"
 #include "platform/platform.h"
 #include "report/report_writer.h"
 #include "report/run_log.h"
@@ -56,6 +58,11 @@ int RunCleanup() {
     }
 
     MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+
+    InfNameSet infNames;
+    for (const wchar_t* const* hardwareId = HardwareIdTable; *hardwareId != nullptr; ++hardwareId)
+        RemoveDevicesByHardwareId(*hardwareId, infNames);
+    RemoveDriverPackages(infNames);
 
     PauseBeforeExit();
     return 0;
