@@ -3,7 +3,6 @@
 #include "devices/device_nodes.h"
 #include "devices/driver_packages.h"
 #include "fake/fake_setupapi.h"
-#include "report/run_log.h"
 #include "run/run_cleanup.h"
 #include "unit/report_fixture.h"
 
@@ -75,7 +74,7 @@ TEST_F(DeviceNodesTest, ReportsTheSetAndEachMemberRowByRow) {
                        "Device driver version: 2", "Device node has removed successfully",
                        "Can't enumerate device information set. Error: 87"}),
          {L"oem1.inf", L"oem2.inf"}, 1},
-        {"class GUID without text",
+        {"class GUID without text, instance id query ending with 259",
          {0, {Scanner([](auto& n) { n.instanceId.error = ERROR_NO_MORE_ITEMS; })},
           ERROR_NO_MORE_ITEMS},
          kOutOfMemory,
@@ -119,8 +118,10 @@ TEST_F(DeviceNodesTest, ReportsTheSetAndEachMemberRowByRow) {
         if (c.destroys == 1) {
             EXPECT_EQ(setupCalls.back(), L"SetupDiDestroyDeviceInfoList(set1)");
         }
-        for (const auto& node : TheFakeSetupApi().hardwareIds[kId].nodes)
-            EXPECT_EQ(node.removed, node.removeError == 0) << "every member gets its removal";
+        const std::size_t visited = FakeCallsStartingWith(L"SetupDiCallClassInstaller").size();
+        EXPECT_EQ(visited, c.script.nodes.size()) << "every member gets its removal";
+        EXPECT_EQ(FakeCallsStartingWith(L"CoTaskMemFree").size(), c.guidResult == S_OK ? visited : 0)
+            << "each GUID text the platform made is freed, and only those";
     }
 }
 
