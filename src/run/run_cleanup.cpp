@@ -3,6 +3,8 @@
 #include <iostream>
 #include <limits>
 
+#include "devices/device_nodes.h"
+#include "devices/driver_packages.h"
 #include "leftovers/registry_mark.h"
 #include "leftovers/setup_logs.h"
 #include "platform/platform.h"
@@ -60,6 +62,11 @@ int RunCleanup() {
     MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
 
     RemoveRegistryMark();
+
+    InfNameSet infNames;
+    for (const wchar_t* const* hardwareId = HardwareIdTable; *hardwareId != nullptr; ++hardwareId)
+        RemoveDevicesByHardwareId(*hardwareId, infNames);
+    RemoveDriverPackages(infNames);
 
     CollectSetupLogs();
 

@@ -20,7 +20,15 @@ const std::string kPause = Lines({"Press any key to continue"});
 // (what the fake platform models unless a test scripts otherwise).
 const std::string kProductsOnCleanMachine = "";
 const std::string kRegistryOnCleanMachine = Lines({"", "Check registry entries"});
-const std::string kDevicesOnCleanMachine = "";
+const std::string kDevicesOnCleanMachine =
+    Lines({"", "Check device with HardwareId: USB\\VID_7F3A&PID_0031",
+           "", "Check device with HardwareId: USB\\VID_7F3A&PID_0036",
+           "", "Check device with HardwareId: USB\\VID_7F3A&PID_0042",
+           "", "Check device with HardwareId: USB\\VID_7F3A&PID_0047",
+           "", "Check device with HardwareId: USB\\VID_7F3A&PID_0053",
+           "", "Check device with HardwareId: USB\\VID_7F3A&PID_0058",
+           "", "Check device with HardwareId: USB\\VID_7F3A&PID_0064",
+           "", "Check device with HardwareId: USB\\VID_7F3A&PID_8064"});
 const std::string kPassesOnCleanMachine =
     kProductsOnCleanMachine + kRegistryOnCleanMachine + kDevicesOnCleanMachine;
 

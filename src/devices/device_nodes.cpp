@@ -1,0 +1,127 @@
+#include "devices/device_nodes.h"
+
+#include <algorithm>
+#include <iterator>
+#include <memory>
+
+#include "report/report_writer.h"
+
+namespace {
+
+// The node's driver properties (DEVPKEY_Device_DriverInfPath and
+// DEVPKEY_Device_DriverVersion of the Windows SDK).
+constexpr DEVPROPKEY kDriverInfPathKey{
+    {0xa8b865dd, 0x2e3d, 0x4094, {0xad, 0x97, 0xe5, 0x93, 0xa7, 0x0c, 0x75, 0xd6}}, 5};
+constexpr DEVPROPKEY kDriverVersionKey{
+    {0xa8b865dd, 0x2e3d, 0x4094, {0xad, 0x97, 0xe5, 0x93, 0xa7, 0x0c, 0x75, 0xd6}}, 3};
+
+// One buffer takes the instance id and then each property in turn: 512
+// characters, which the property queries are given as a size in bytes.
+constexpr DWORD kDeviceTextLength = 512;
+using DeviceText = WCHAR[kDeviceTextLength];
+
+struct DeviceSetCloser {
+    void operator()(void* deviceSet) const { SetupDiDestroyDeviceInfoList(deviceSet); }
+};
+using DeviceSet = std::unique_ptr<void, DeviceSetCloser>;
+
+// The text a query left in the buffer, up to its first NUL. A platform that
+// fills the whole buffer without a NUL yields the buffer, never more.
+std::wstring TextIn(const DeviceText& buffer) {
+    return std::wstring(std::begin(buffer), std::find(std::begin(buffer), std::end(buffer), L'\0'));
+}
+
+void ReportTextLine(const wchar_t* label, const std::wstring& text) {
+    ReportText(label);
+    ReportText(text.c_str());
+    ReportEndLine();
+}
+
+void ReportError(const char* message, DWORD code) {
+    ReportText(message);
+    ReportUnsigned(code);
+    ReportEndLine();
+}
+
+BOOL ReadProperty(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, const DEVPROPKEY& key,
+                  DeviceText& buffer) {
+    DEVPROPTYPE type = 0;  // the value is taken as text whatever its type
+    return SetupDiGetDevicePropertyW(deviceSet, &device, &key, &type,
+                                     reinterpret_cast<PBYTE>(buffer), sizeof(buffer), nullptr, 0);
+}
+
+}  // namespace
+
+std::wstring ClassGuidText(const GUID& classGuid) {
+    std::wstring text = L"error";
+    LPOLESTR platformText = nullptr;
+    if (StringFromCLSID(classGuid, &platformText) == S_OK) {
+        text = platformText;
+        CoTaskMemFree(platformText);
+    }
+    return text;
+}
+
+void RemoveDeviceNode(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, InfNameSet& infNames) {
+    {
+        const std::wstring classText = ClassGuidText(device.ClassGuid);
+        ReportEndLine();
+        ReportText("Find device with class: ");
+        ReportText(classText.c_str());
+        ReportText(" Instance: ");
+        ReportUnsigned(device.DevInst);
+        ReportEndLine();
+    }
+
+    DeviceText text;
+    if (SetupDiGetDeviceInstanceIdW(deviceSet, &device, text, kDeviceTextLength, nullptr)) {
+        ReportTextLine(L"Device instance id: ", TextIn(text));
+    } else if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_ITEMS) {
+        ReportError("Can't get device instance id. Error: ", error);
+    }
+
+    // Read before the removal: afterwards the node and its properties are gone.
+    if (ReadProperty(deviceSet, device, kDriverInfPathKey, text)) {
+        const std::wstring infName = TextIn(text);
+        ReportTextLine(L"Device inf file path: ", infName);
+        infNames.insert(infName);
+    } else {
+        ReportError("Can't get device inf file path. Error: ", GetLastError());
+    }
+
+    if (ReadProperty(deviceSet, device, kDriverVersionKey, text)) {
+        ReportTextLine(L"Device driver version: ", TextIn(text));
+    }
+
+    if (SetupDiCallClassInstaller(DIF_REMOVE, deviceSet, &device)) {
+        ReportLine(L"Device node has removed successfully");
+    } else {
+        ReportError("Can't remove device node. Error: ", GetLastError());
+    }
+}
+
+void RemoveDevicesByHardwareId(const wchar_t* hardwareId, InfNameSet& infNames) {
+    ReportEndLine();
+    ReportText(L"Check device with HardwareId: ");
+    ReportText(hardwareId);
+    ReportEndLine();
+
+    // Without DIGCF_PRESENT: nodes of devices not attached now are members too.
+    const HDEVINFO created = SetupDiGetClassDevsW(nullptr, hardwareId, nullptr, DIGCF_ALLCLASSES);
+    if (created == INVALID_HANDLE_VALUE) {
+        ReportError("Can't create device information set. Error: ", GetLastError());
+        return;
+    }
+    const DeviceSet deviceSet(created);
+
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof(SP_DEVINFO_DATA);
+    DWORD index = 0;
+    while (SetupDiEnumDeviceInfo(deviceSet.get(), index, &device)) {
+        RemoveDeviceNode(deviceSet.get(), device, infNames);
+        ++index;
+    }
+    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_ITEMS) {
+        ReportError("Can't enumerate device information set. Error: ", error);
+    }
+}

@@ -1,0 +1,79 @@
+#!/bin/bash
+# Scanner device nodes under several of the eight hardware ids (attached or
+# not, of two setup classes, two sharing one INF, one without an INF, one
+# without a version) and their INF files: every node under the eight ids is
+# removed and reported, each gathered INF leaves the INF folder in the set's
+# order. A node of another vendor, a scanner node under an id not in the
+# table, and their OEM INFs survive.
+source "$NRV_E2E_DIR/lib.sh"
+
+fixture=$NRV_FIXTURES/devices_fixture.exe
+image='{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}'
+usb='{36FC9E60-C465-11CF-8056-444553540000}'
+ids=(0031 0036 0042 0047 0053 0058 0064 8064)
+scanner='USB\VID_7F3A&PID_'
+
+set +e
+e2e_wine "$fixture" plant \
+    "node:${scanner}0031\\NRV0001,$image,oem10.inf,3.2.0.1" \
+    "node:${scanner}0031\\NRV0002,$image,oem9.inf," \
+    "node:${scanner}0047\\NRV0003,$image,oem9.inf,3.1.0.0" \
+    "node:${scanner}8064\\NRV0004,$usb,,1.0.0.7" \
+    "node:USB\\VID_04A9&PID_0031\\OTHER1,$image,oem3.inf,5.0" \
+    "node:${scanner}0099\\NRV0099,$image,oem4.inf,9.9" \
+    inf:oem9.inf inf:oem10.inf inf:oem3.inf inf:oem4.inf
+plant_rc=$?
+set -e
+e2e_expect_eq "fixture planted the machine" "$plant_rc" 0
+
+# Prints the nodes under the scanner ids and the two others, and which of the
+# INF files exist.
+what_exists() {
+    local args=() id
+    for id in "${ids[@]}" 0099; do args+=("nodes:$scanner$id"); done
+    args+=('nodes:USB\VID_04A9&PID_0031' inf:oem9.inf inf:oem10.inf inf:oem3.inf inf:oem4.inf)
+    e2e_wine "$fixture" report "${args[@]}" | tr -d '\r'
+}
+survivors=$(printf '%s\n' "node ${scanner}0099\\NRV0099" 'node USB\VID_04A9&PID_0031\OTHER1' \
+    'inf oem3.inf' 'inf oem4.inf')
+e2e_expect_eq "planted nodes and INFs exist" "$(what_exists)" "$(printf '%s\n' \
+    "node ${scanner}0031\\NRV0001" "node ${scanner}0031\\NRV0002" "node ${scanner}0047\\NRV0003" \
+    "node ${scanner}8064\\NRV0004" "node ${scanner}0099\\NRV0099" \
+    'node USB\VID_04A9&PID_0031\OTHER1' 'inf oem9.inf' 'inf oem10.inf' 'inf oem3.inf' 'inf oem4.inf')"
+
+dir=$E2E_WORK/run
+e2e_run 'y\n' "$dir"
+e2e_expect_eq "exit code" "$E2E_RC" 0
+
+# The run's numbers for each node (DevInst) are Wine's: the first free slot of
+# a table in the process, freed when the set is destroyed, so each set counts
+# from 0 in enumeration order (the instance ids sorted).
+check() { printf '%s\n' "" "Check device with HardwareId: $scanner$1"; }
+member() { printf '%s\n' "" "Find device with class: $1 Instance: $2" "Device instance id: $3"; }
+report=$(
+    check 0031
+    member "$image" 0 "${scanner}0031\\NRV0001"
+    printf '%s\n' "Device inf file path: oem10.inf" "Device driver version: 3.2.0.1" \
+        "Device node has removed successfully"
+    member "$image" 1 "${scanner}0031\\NRV0002"
+    printf '%s\n' "Device inf file path: oem9.inf" "Device node has removed successfully"
+    check 0036; check 0042; check 0047
+    member "$image" 0 "${scanner}0047\\NRV0003"
+    printf '%s\n' "Device inf file path: oem9.inf" "Device driver version: 3.1.0.0" \
+        "Device node has removed successfully"
+    check 0053; check 0058; check 0064; check 8064
+    member "$usb" 0 "${scanner}8064\\NRV0004"
+    printf '%s\n' "Can't get device inf file path. Error: 1168" "Device driver version: 1.0.0.7" \
+        "Device node has removed successfully"
+    printf '%s\n' "Remove driver package for inf file: oem10.inf" \
+        "Device inf file has removed successfully" \
+        "Remove driver package for inf file: oem9.inf" "Device inf file has removed successfully"
+)
+mapfile -t report_lines <<<"$report"
+source "$NRV_E2E_DIR/expected_clean_machine.sh"
+e2e_lines devices "${report_lines[@]}"
+expected=$E2E_CLEAN_PRODUCTS$E2E_CLEAN_REGISTRY$devices
+e2e_expect_bytes "run log" "$(e2e_run_log "$dir")" "$E2E_BANNER$expected"
+e2e_expect_bytes "console" "$E2E_CONSOLE" "$E2E_BANNER$E2E_DIALOGUE$expected$E2E_PAUSE"
+e2e_expect_eq "only the collateral is left" "$(what_exists)" "$survivors"
+e2e_finish

@@ -1,0 +1,183 @@
+#include "fake/fake_setupapi.h"
+
+#include <cstring>
+
+#include "fake/fake_kernel.h"
+
+namespace {
+
+constexpr DWORD kErrorInvalidHandle = 6;
+constexpr DWORD kErrorInsufficientBuffer = 122;
+constexpr DWORD kErrorNotFound = 1168;
+constexpr DWORD kErrorInvalidUserBuffer = 1784;
+
+// An open device information set: the hardware id it was made for and the
+// script's nodes it holds, fixed when it was made.
+struct OpenSet {
+    std::wstring hardwareId;
+    std::vector<std::size_t> nodes;
+};
+
+struct SetupApiModel {
+    FakeSetupApi script;
+    std::map<std::uintptr_t, OpenSet> openSets;  // by handle value
+    std::uintptr_t nextSet = 1;
+};
+
+SetupApiModel setupapi;
+const FakeResetRegistration reset([] { setupapi = SetupApiModel{}; });
+
+std::wstring Quoted(PCWSTR text) {
+    return text == nullptr ? L"null" : L"\"" + std::wstring(text) + L"\"";
+}
+
+std::uintptr_t SetNumber(HDEVINFO set) { return reinterpret_cast<std::uintptr_t>(set) >> 4; }
+
+std::wstring SetName(HDEVINFO set) { return L"set" + std::to_wstring(SetNumber(set)); }
+
+OpenSet* FindSet(HDEVINFO set) {
+    const auto open = setupapi.openSets.find(SetNumber(set));
+    return open == setupapi.openSets.end() ? nullptr : &open->second;
+}
+
+BOOL Fail(DWORD error) {
+    FakeSetLastError(error);
+    return FALSE;
+}
+
+// The node a record filled by SetupDiEnumDeviceInfo stands for (its Reserved
+// field holds the member index + 1), or null.
+FakeDeviceNode* FindNode(HDEVINFO set, const SP_DEVINFO_DATA* device) {
+    OpenSet* open = FindSet(set);
+    if (open == nullptr || device == nullptr || device->cbSize != sizeof(SP_DEVINFO_DATA) ||
+        device->Reserved == 0 || device->Reserved > open->nodes.size())
+        return nullptr;
+    return &setupapi.script.hardwareIds[open->hardwareId].nodes[open->nodes[device->Reserved - 1]];
+}
+
+std::wstring NodeName(const SP_DEVINFO_DATA* device) {
+    return device == nullptr ? L"null" : L"member " + std::to_wstring(device->Reserved - 1);
+}
+
+// Writes a query's text into a buffer of capacity characters, as the
+// platform does (or, for an unterminated text, as a faulty one might).
+BOOL AnswerText(const FakeDeviceText& text, WCHAR* buffer, std::size_t capacity) {
+    if (text.error != 0) return Fail(text.error);
+    if (!text.terminated) {
+        std::wmemcpy(buffer, text.value.c_str(), std::min(capacity, text.value.size()));
+        return TRUE;
+    }
+    if (text.value.size() + 1 > capacity) return Fail(kErrorInsufficientBuffer);
+    std::wmemcpy(buffer, text.value.c_str(), text.value.size() + 1);
+    return TRUE;
+}
+
+bool IsDriverProperty(const DEVPROPKEY& key) {
+    const GUID driver{0xa8b865dd, 0x2e3d, 0x4094, {0xad, 0x97, 0xe5, 0x93, 0xa7, 0x0c, 0x75, 0xd6}};
+    return std::memcmp(&key.fmtid, &driver, sizeof(GUID)) == 0;
+}
+
+}  // namespace
+
+FakeSetupApi& TheFakeSetupApi() { return setupapi.script; }
+
+HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND parent,
+                              DWORD flags) {
+    FakeRecordCall(L"SetupDiGetClassDevsW(" +
+                   (classGuid == nullptr ? std::wstring(L"null") : FakeGuidText(*classGuid)) +
+                   L", " + Quoted(enumerator) + L", " + (parent == nullptr ? L"null" : L"window") +
+                   L", " + std::to_wstring(flags) + L")");
+    const std::wstring hardwareId = enumerator == nullptr ? L"" : enumerator;
+    const FakeDeviceSetScript& script = setupapi.script.hardwareIds[hardwareId];
+    if (script.createError != 0) {
+        FakeSetLastError(script.createError);
+        return INVALID_HANDLE_VALUE;
+    }
+    OpenSet open{hardwareId, {}};
+    for (std::size_t i = 0; i < script.nodes.size(); ++i)
+        if (!script.nodes[i].removed) open.nodes.push_back(i);
+    const std::uintptr_t number = setupapi.nextSet++;
+    setupapi.openSets[number] = open;
+    FakeHandleOpened("devinfo-set");
+    return reinterpret_cast<HDEVINFO>(number << 4);
+}
+
+BOOL SetupDiEnumDeviceInfo(HDEVINFO deviceInfoSet, DWORD memberIndex,
+                           PSP_DEVINFO_DATA deviceInfoData) {
+    FakeRecordCall(L"SetupDiEnumDeviceInfo(" + SetName(deviceInfoSet) + L", " +
+                   std::to_wstring(memberIndex) + L", cbSize " +
+                   std::to_wstring(deviceInfoData->cbSize) + L")");
+    OpenSet* open = FindSet(deviceInfoSet);
+    if (open == nullptr) return Fail(kErrorInvalidHandle);
+    if (deviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA)) return Fail(kErrorInvalidUserBuffer);
+    const FakeDeviceSetScript& script = setupapi.script.hardwareIds[open->hardwareId];
+    if (memberIndex >= open->nodes.size()) return Fail(script.endError);
+    const FakeDeviceNode& node = script.nodes[open->nodes[memberIndex]];
+    deviceInfoData->ClassGuid = node.classGuid;
+    deviceInfoData->DevInst = node.devInst;
+    deviceInfoData->Reserved = memberIndex + 1;
+    return TRUE;
+}
+
+BOOL SetupDiGetDeviceInstanceIdW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                                 PWSTR deviceInstanceId, DWORD deviceInstanceIdSize,
+                                 PDWORD requiredSize) {
+    FakeRecordCall(L"SetupDiGetDeviceInstanceIdW(" + SetName(deviceInfoSet) + L", " +
+                   NodeName(deviceInfoData) + L", " + std::to_wstring(deviceInstanceIdSize) +
+                   L", " + (requiredSize == nullptr ? L"null" : L"size") + L")");
+    const FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
+    if (node == nullptr) return Fail(kErrorInvalidUserBuffer);
+    return AnswerText(node->instanceId, deviceInstanceId, deviceInstanceIdSize);
+}
+
+BOOL SetupDiGetDevicePropertyW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                               const DEVPROPKEY* propertyKey, DEVPROPTYPE* propertyType,
+                               PBYTE propertyBuffer, DWORD propertyBufferSize,
+                               PDWORD requiredSize, DWORD flags) {
+    FakeRecordCall(L"SetupDiGetDevicePropertyW(" + SetName(deviceInfoSet) + L", " +
+                   NodeName(deviceInfoData) + L", " + FakeGuidText(propertyKey->fmtid) + L" " +
+                   std::to_wstring(propertyKey->pid) + L", " +
+                   (propertyType == nullptr ? L"null" : L"type") + L", " +
+                   std::to_wstring(propertyBufferSize) + L", " +
+                   (requiredSize == nullptr ? L"null" : L"size") + L", " + std::to_wstring(flags) +
+                   L")");
+    const FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
+    if (node == nullptr) return Fail(kErrorInvalidUserBuffer);
+    if (!IsDriverProperty(*propertyKey) || (propertyKey->pid != 5 && propertyKey->pid != 3))
+        return Fail(kErrorNotFound);
+    if (propertyType != nullptr) *propertyType = 0x12;  // DEVPROP_TYPE_STRING
+    return AnswerText(propertyKey->pid == 5 ? node->infPath : node->version,
+                      reinterpret_cast<WCHAR*>(propertyBuffer),
+                      propertyBufferSize / sizeof(WCHAR));
+}
+
+BOOL SetupDiCallClassInstaller(DI_FUNCTION installFunction, HDEVINFO deviceInfoSet,
+                               PSP_DEVINFO_DATA deviceInfoData) {
+    FakeRecordCall(L"SetupDiCallClassInstaller(" + std::to_wstring(installFunction) + L", " +
+                   SetName(deviceInfoSet) + L", " + NodeName(deviceInfoData) + L")");
+    FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
+    if (node == nullptr) return Fail(kErrorInvalidUserBuffer);
+    if (node->removeError != 0) return Fail(node->removeError);
+    if (installFunction == DIF_REMOVE) node->removed = true;
+    return TRUE;
+}
+
+BOOL SetupDiDestroyDeviceInfoList(HDEVINFO deviceInfoSet) {
+    FakeRecordCall(L"SetupDiDestroyDeviceInfoList(" + SetName(deviceInfoSet) + L")");
+    if (setupapi.openSets.erase(SetNumber(deviceInfoSet)) == 0) {
+        ++FakeCalls().badCloses["devinfo-set"];
+        return Fail(kErrorInvalidHandle);
+    }
+    FakeHandleClosed("devinfo-set");
+    return TRUE;
+}
+
+BOOL SetupUninstallOEMInfW(PCWSTR infFileName, DWORD flags, PVOID reserved) {
+    FakeRecordCall(L"SetupUninstallOEMInfW(" + Quoted(infFileName) + L", " +
+                   std::to_wstring(flags) + L", " + (reserved == nullptr ? L"null" : L"reserved") +
+                   L")");
+    const auto error = setupapi.script.uninstallErrors.find(infFileName);
+    if (error != setupapi.script.uninstallErrors.end()) return Fail(error->second);
+    setupapi.script.uninstalledInfs.push_back(infFileName);
+    return TRUE;
+}

@@ -1,0 +1,54 @@
+// Fake SetupAPI (device information sets, device queries and removal, the
+// driver store) and the COM support that turns class GUIDs into text
+// (fake_ole32.cpp).
+//
+// Device nodes are scripted per hardware id; a hardware id without a script
+// gives an empty set, as the platform does on a machine without the scanner.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fake/fake_platform.h"
+
+// What one device query answers: the text, or the error it fails with.
+struct FakeDeviceText {
+    std::wstring value;
+    DWORD error = 0;          // non-zero: the query fails with this code
+    bool terminated = true;   // false: written without a NUL (a faulty platform)
+};
+
+struct FakeDeviceNode {
+    GUID classGuid{};
+    DWORD devInst = 0;
+    FakeDeviceText instanceId;
+    FakeDeviceText infPath;
+    FakeDeviceText version;
+    DWORD removeError = 0;    // non-zero: DIF_REMOVE fails with this code
+    bool removed = false;     // set by a successful DIF_REMOVE
+};
+
+struct FakeDeviceSetScript {
+    DWORD createError = 0;    // non-zero: SetupDiGetClassDevsW fails with this code
+    std::vector<FakeDeviceNode> nodes;  // the members, in index order
+    DWORD endError = ERROR_NO_MORE_ITEMS;  // what enumerating past the last member gives
+};
+
+struct FakeSetupApi {
+    std::map<std::wstring, FakeDeviceSetScript> hardwareIds;
+    std::map<std::wstring, DWORD> uninstallErrors;  // INF name -> error; others succeed
+    std::vector<std::wstring> uninstalledInfs;      // removed from the store, in order
+};
+
+FakeSetupApi& TheFakeSetupApi();
+
+struct FakeOle32 {
+    HRESULT stringFromClsidResult = S_OK;
+};
+
+FakeOle32& TheFakeOle32();
+
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper case, as StringFromCLSID
+// writes a GUID.
+std::wstring FakeGuidText(const GUID& guid);

@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include "devices/device_nodes.h"
+#include "devices/driver_packages.h"
+#include "fake/fake_setupapi.h"
+#include "run/run_cleanup.h"
+#include "unit/report_fixture.h"
+
+namespace {
+
+const wchar_t* const kId = L"USB\\VID_7F3A&PID_0031";
+const char* const kCheckLine = "Check device with HardwareId: USB\\VID_7F3A&PID_0031";
+const GUID kImageClass{0x6bdd1fc6, 0x810f, 0x11d0, {0xbe, 0xc7, 0x08, 0x00, 0x2b, 0xe2, 0x09, 0x2f}};
+const char* const kImageLine =
+    "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 7";
+constexpr HRESULT kOutOfMemory = static_cast<HRESULT>(0x8007000E);
+
+FakeDeviceNode Node(DWORD devInst, const wchar_t* instanceId, const wchar_t* inf,
+                    const wchar_t* version) {
+    FakeDeviceNode node;
+    node.classGuid = kImageClass;
+    node.devInst = devInst;
+    node.instanceId.value = instanceId;
+    node.infPath.value = inf;
+    node.version.value = version;
+    return node;
+}
+
+FakeDeviceNode Scanner() { return Node(7, L"USB\\VID_7F3A&PID_0031\\SN1", L"oem9.inf", L"2.1.0.5"); }
+
+template <typename Change>
+FakeDeviceNode Scanner(Change change) {
+    FakeDeviceNode node = Scanner();
+    change(node);
+    return node;
+}
+
+class DeviceNodesTest : public ReportFixture {
+protected:
+    void ExpectReport(const std::string& expected) {
+        EXPECT_EQ(Console(), expected);
+        EXPECT_EQ(RunLogText(), expected);
+    }
+};
+
+struct ReportCase {
+    const char* what;
+    FakeDeviceSetScript script;
+    HRESULT guidResult;
+    std::string report;
+    InfNameSet gathered;
+    std::size_t destroys;
+};
+
+TEST_F(DeviceNodesTest, ReportsTheSetAndEachMemberRowByRow) {
+    const std::string head = Lines({"", kCheckLine});
+    const ReportCase cases[] = {
+        {"set not created", {13, {}, ERROR_NO_MORE_ITEMS}, S_OK,
+         head + Lines({"Can't create device information set. Error: 13"}), {}, 0},
+        {"empty set", {}, S_OK, head, {}, 1},
+        {"every query succeeds", {0, {Scanner()}, ERROR_NO_MORE_ITEMS}, S_OK,
+         head + Lines({"", kImageLine, "Device instance id: USB\\VID_7F3A&PID_0031\\SN1",
+                       "Device inf file path: oem9.inf", "Device driver version: 2.1.0.5",
+                       "Device node has removed successfully"}),
+         {L"oem9.inf"}, 1},
+        {"enumeration fails after two members",
+         {0, {Node(0, L"A\\1", L"oem1.inf", L"1"), Node(1, L"A\\2", L"oem2.inf", L"2")}, 87},
+         S_OK,
+         head + Lines({"", "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 0",
+                       "Device instance id: A\\1", "Device inf file path: oem1.inf",
+                       "Device driver version: 1", "Device node has removed successfully", "",
+                       "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 1",
+                       "Device instance id: A\\2", "Device inf file path: oem2.inf",
+                       "Device driver version: 2", "Device node has removed successfully",
+                       "Can't enumerate device information set. Error: 87"}),
+         {L"oem1.inf", L"oem2.inf"}, 1},
+        {"class GUID without text, instance id query ending with 259",
+         {0, {Scanner([](auto& n) { n.instanceId.error = ERROR_NO_MORE_ITEMS; })},
+          ERROR_NO_MORE_ITEMS},
+         kOutOfMemory,
+         head + Lines({"", "Find device with class: error Instance: 7",
+                       "Device inf file path: oem9.inf", "Device driver version: 2.1.0.5",
+                       "Device node has removed successfully"}),
+         {L"oem9.inf"}, 1},
+        {"instance id too long, INF path missing, version missing, removal refused",
+         {0, {Scanner([](auto& n) {
+              n.instanceId.value = std::wstring(600, L'X');
+              n.infPath.error = 1168;
+              n.version.error = 1168;
+              n.removeError = 5;
+          })},
+          ERROR_NO_MORE_ITEMS},
+         S_OK,
+         head + Lines({"", kImageLine, "Can't get device instance id. Error: 122",
+                       "Can't get device inf file path. Error: 1168",
+                       "Can't remove device node. Error: 5"}),
+         {}, 1},
+        {"empty INF path",
+         {0, {Scanner([](auto& n) { n.infPath.value = L""; })}, ERROR_NO_MORE_ITEMS}, S_OK,
+         head + Lines({"", kImageLine, "Device instance id: USB\\VID_7F3A&PID_0031\\SN1",
+                       "Device inf file path: ", "Device driver version: 2.1.0.5",
+                       "Device node has removed successfully"}),
+         {L""}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        OpenLog();
+        TheFakeSetupApi().hardwareIds[kId] = c.script;
+        TheFakeOle32().stringFromClsidResult = c.guidResult;
+        InfNameSet gathered;
+        RemoveDevicesByHardwareId(kId, gathered);
+        ExpectReport(c.report);
+        EXPECT_EQ(gathered, c.gathered);
+        const auto setupCalls = FakeCallsStartingWith(L"Setup");
+        EXPECT_EQ(FakeCallsStartingWith(L"SetupDiDestroyDeviceInfoList").size(), c.destroys);
+        if (c.destroys == 1) {
+            EXPECT_EQ(setupCalls.back(), L"SetupDiDestroyDeviceInfoList(set1)");
+        }
+        const std::size_t visited = FakeCallsStartingWith(L"SetupDiCallClassInstaller").size();
+        EXPECT_EQ(visited, c.script.nodes.size()) << "every member gets its removal";
+        EXPECT_EQ(FakeCallsStartingWith(L"CoTaskMemFree").size(), c.guidResult == S_OK ? visited : 0)
+            << "each GUID text the platform made is freed, and only those";
+    }
+}
+
+TEST_F(DeviceNodesTest, PassesTheBuildsRecordSizeAndReadsTheInfBeforeTheRemoval) {
+    TheFakeSetupApi().hardwareIds[kId].nodes = {Scanner()};
+    InfNameSet gathered;
+    RemoveDevicesByHardwareId(kId, gathered);
+
+    const std::wstring cbSize = std::to_wstring(sizeof(SP_DEVINFO_DATA));
+    const std::wstring bytes = std::to_wstring(512 * sizeof(WCHAR));
+    const std::wstring driverKey = L"{A8B865DD-2E3D-4094-AD97-E593A70C75D6}";
+    const std::wstring guid = L"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
+    const std::vector<std::wstring> expected = {
+        L"SetupDiGetClassDevsW(null, \"USB\\VID_7F3A&PID_0031\", null, 4)",
+        L"SetupDiEnumDeviceInfo(set1, 0, cbSize " + cbSize + L")",
+        L"StringFromCLSID(" + guid + L")",
+        L"CoTaskMemFree(" + guid + L")",
+        L"SetupDiGetDeviceInstanceIdW(set1, member 0, 512, null)",
+        L"SetupDiGetDevicePropertyW(set1, member 0, " + driverKey + L" 5, type, " + bytes +
+            L", null, 0)",
+        L"SetupDiGetDevicePropertyW(set1, member 0, " + driverKey + L" 3, type, " + bytes +
+            L", null, 0)",
+        L"SetupDiCallClassInstaller(5, set1, member 0)",
+        L"SetupDiEnumDeviceInfo(set1, 1, cbSize " + cbSize + L")",
+        L"SetupDiDestroyDeviceInfoList(set1)",
+    };
+    EXPECT_EQ(FakeCalls().calls, expected);
+}
+
+TEST_F(DeviceNodesTest, TextFillingTheWholeBufferIsReadNoFurther) {
+    // A platform that returns a full buffer without a NUL: the text ends with
+    // the buffer (the version query then overwrites only its own units).
+    TheFakeSetupApi().hardwareIds[kId].nodes = {Scanner([](auto& n) {
+        n.instanceId = {std::wstring(600, L'I'), 0, false};
+        n.infPath = {std::wstring(512, L'N'), 0, false};
+        n.version = {L"2.1", 0, false};
+    })};
+    InfNameSet gathered;
+    RemoveDevicesByHardwareId(kId, gathered);
+    const std::string id = "Device instance id: " + std::string(512, 'I');
+    const std::string inf = "Device inf file path: " + std::string(512, 'N');
+    const std::string version = "Device driver version: 2.1" + std::string(509, 'N');
+
+    EXPECT_EQ(Console(), Lines({"", kCheckLine, "", kImageLine, id.c_str(), inf.c_str(),
+                                version.c_str(), "Device node has removed successfully"}));
+    EXPECT_EQ(gathered, InfNameSet{std::wstring(512, L'N')});
+}
+
+TEST_F(DeviceNodesTest, GathersInfNamesOnceEachInCodeUnitOrderAcrossHardwareIds) {
+    auto& ids = TheFakeSetupApi().hardwareIds;
+    ids[kId].nodes = {Node(0, L"A\\1", L"oem9.inf", L"1"), Node(1, L"A\\2", L"oem10.inf", L"1")};
+    ids[L"USB\\VID_7F3A&PID_8064"].nodes = {
+        Node(0, L"B\\1", L"OEM9.inf", L"1"), Node(1, L"B\\2", L"oem9.inf", L"1"),
+        Node(2, L"B\\3", L"", L"1"), Node(3, L"B\\4", L"oem9.inf.", L"1")};
+    InfNameSet gathered;
+    RemoveDevicesByHardwareId(kId, gathered);
+    RemoveDevicesByHardwareId(L"USB\\VID_7F3A&PID_8064", gathered);
+    const std::vector<std::wstring> order(gathered.begin(), gathered.end());
+    EXPECT_EQ(order, (std::vector<std::wstring>{L"", L"OEM9.inf", L"oem10.inf", L"oem9.inf",
+                                                L"oem9.inf."}));
+}
+
+TEST_F(DeviceNodesTest, RunGathersAcrossAllIdsThenRemovesThePackagesInSetOrder) {
+    auto& ids = TheFakeSetupApi().hardwareIds;
+    ids[kId].nodes = {Node(3, L"USB\\VID_7F3A&PID_0031\\SN1", L"oem9.inf", L"1.0")};
+    ids[L"USB\\VID_7F3A&PID_8064"].nodes = {
+        Node(4, L"USB\\VID_7F3A&PID_8064\\SN2", L"oem10.inf", L"2.0")};
+    TheFakeSetupApi().uninstallErrors[L"oem10.inf"] = ERROR_FILE_NOT_FOUND;
+    OpenLog();
+    Input("y\n");
+    ASSERT_EQ(RunCleanup(), 0);
+    const std::string tail = Lines({
+        "", "Check device with HardwareId: USB\\VID_7F3A&PID_8064", "",
+        "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 4",
+        "Device instance id: USB\\VID_7F3A&PID_8064\\SN2", "Device inf file path: oem10.inf",
+        "Device driver version: 2.0", "Device node has removed successfully",
+        "Remove driver package for inf file: oem10.inf", "Can't remove device inf file. Error: 2",
+        "Remove driver package for inf file: oem9.inf",
+        "Device inf file has removed successfully"});
+    const std::string log = RunLogText();
+    ASSERT_GE(log.size(), tail.size());
+    EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
+    EXPECT_EQ(FakeCallsStartingWith(L"SetupDiGetClassDevsW").size(), 8u);
+    EXPECT_EQ(TheFakeSetupApi().uninstalledInfs, std::vector<std::wstring>{L"oem9.inf"});
+}
+
+}  // namespace
