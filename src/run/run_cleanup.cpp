@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/platform.h"
+#include "products/related_products.h"
 #include "report/report_writer.h"
 #include "report/run_log.h"
 #include "run/tables.h"
@@ -56,6 +57,8 @@ int RunCleanup() {
     }
 
     MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+    for (const wchar_t* const* code = UpgradeCodeTable; *code != nullptr; ++code)
+        PurgeRelatedProducts(*code);
 
     PauseBeforeExit();
     return 0;
