@@ -37,3 +37,5 @@ foreach(scenario ${NRV_E2E_SCENARIOS})
     set_tests_properties(e2e_${name} PROPERTIES
         ENVIRONMENT "${NRV_E2E_ENV}" FIXTURES_REQUIRED wine_template TIMEOUT 600)
 endforeach()
+
+include(${NRV_E2E_DIR}/products/Packages.cmake)
