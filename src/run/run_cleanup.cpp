@@ -8,6 +8,7 @@
 #include "leftovers/registry_mark.h"
 #include "leftovers/setup_logs.h"
 #include "platform/platform.h"
+#include "products/related_products.h"
 #include "report/report_writer.h"
 #include "report/run_log.h"
 #include "run/tables.h"
@@ -60,6 +61,9 @@ int RunCleanup() {
     }
 
     MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+
+    for (const wchar_t* const* code = UpgradeCodeTable; *code != nullptr; ++code)
+        PurgeRelatedProducts(*code);
 
     RemoveRegistryMark();
 

@@ -43,3 +43,5 @@ add_test(NAME reproducible_build_x64 COMMAND bash ${NRV_E2E_DIR}/reproducible_bu
 add_test(NAME reproducible_build_x86 COMMAND bash ${NRV_E2E_DIR}/reproducible_build.sh
          ${CMAKE_SOURCE_DIR} mingw-x86.cmake ${NRV_EXE32})
 set_tests_properties(reproducible_build_x64 reproducible_build_x86 PROPERTIES TIMEOUT 600)
+
+include(${NRV_E2E_DIR}/products/Packages.cmake)

@@ -1,17 +1,359 @@
 #include "fake/fake_msi.h"
 
+#include <algorithm>
+#include <cwchar>
+#include <cwctype>
+#include <optional>
+#include <regex>
+
 namespace {
 
+// An open installer object behind a handle.
+struct Object {
+    std::string kind;
+    // database
+    std::wstring path;
+    FakeMsiPackage work;  // edits not committed yet
+    // view
+    MSIHANDLE database = 0;
+    std::wstring statement;
+    bool executed = false;
+    std::vector<std::vector<std::wstring>> rows;
+    std::size_t nextRow = 0;
+    // record (fields[0] is field 0)
+    std::vector<std::wstring> fields;
+};
+
+struct Handles {
+    std::map<MSIHANDLE, Object> objects;
+    MSIHANDLE next = 1;
+    std::wstring logFile;  // the log setting in force
+};
+
 FakeMsi msi;
-const FakeResetRegistration reset([] { msi = FakeMsi{}; });
+Handles handles;
+const FakeResetRegistration reset([] {
+    msi = FakeMsi{};
+    handles = Handles{};
+});
+
+std::wstring Quoted(LPCWSTR text) {
+    return text == nullptr ? L"null" : L"\"" + std::wstring(text) + L"\"";
+}
+
+std::wstring Upper(std::wstring text) {
+    for (auto& c : text) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+    return text;
+}
+
+// GUIDs compare without regard to letter case.
+bool SameGuid(const std::wstring& a, const std::wstring& b) { return Upper(a) == Upper(b); }
+
+std::optional<UINT> Injected(const wchar_t* operation, const std::wstring& statement = L"",
+                             UINT field = 0) {
+    for (const auto& f : msi.failures)
+        if (f.operation == operation && (f.statement.empty() || f.statement == statement) &&
+            (f.field == 0 || f.field == field))
+            return f.code;
+    return std::nullopt;
+}
+
+MSIHANDLE Open(Object object) {
+    FakeHandleOpened(object.kind);
+    const MSIHANDLE handle = handles.next++;
+    handles.objects.emplace(handle, std::move(object));
+    return handle;
+}
+
+Object* Find(MSIHANDLE handle, const std::string& kind) {
+    const auto found = handles.objects.find(handle);
+    return found == handles.objects.end() || found->second.kind != kind ? nullptr : &found->second;
+}
+
+FakeMsiProduct* FindProduct(const std::wstring& productCode) {
+    for (auto& product : msi.products)
+        if (SameGuid(product.productCode, productCode)) return &product;
+    return nullptr;
+}
+
+// The statements the installer's SQL engine is asked for, as the fake knows
+// them; anything else is a syntax error.
+const std::wregex kSelectLaunchConditions(
+    LR"(SELECT `Condition`, `Description` FROM `LaunchCondition`)");
+const std::wregex kInsertLaunchCondition(
+    LR"(INSERT INTO `LaunchCondition` \(`Condition`, `Description`\) VALUES \(\?, \?\))");
+const std::wregex kDeleteLaunchCondition(
+    LR"(DELETE FROM `LaunchCondition` WHERE `Condition`='([^']*)')");
+const std::wregex kSelectAction(
+    LR"(SELECT \* FROM `InstallExecuteSequence` WHERE `Action`='([^']*)')");
+const std::wregex kUpdateActionCondition(
+    LR"(UPDATE  `InstallExecuteSequence` SET `Condition` = '([^']*)' WHERE `Action`='([^']*)')");
+
+bool KnownStatement(const std::wstring& sql, const FakeMsiPackage& package) {
+    const bool launchConditions = std::regex_match(sql, kSelectLaunchConditions) ||
+                                  std::regex_match(sql, kInsertLaunchCondition) ||
+                                  std::regex_match(sql, kDeleteLaunchCondition);
+    if (launchConditions) return package.hasLaunchConditionTable;
+    return std::regex_match(sql, kSelectAction) || std::regex_match(sql, kUpdateActionCondition);
+}
+
+UINT Execute(Object& view, FakeMsiPackage& package, const Object* record) {
+    std::wsmatch match;
+    const std::wstring& sql = view.statement;
+    view.rows.clear();
+    view.nextRow = 0;
+    if (std::regex_match(sql, kSelectLaunchConditions)) {
+        for (const auto& row : package.launchConditions)
+            view.rows.push_back({row.condition, row.description});
+    } else if (std::regex_match(sql, match, kSelectAction)) {
+        for (const auto& row : package.installExecuteSequence)
+            if (row.action == match[1].str())
+                view.rows.push_back({row.action, row.condition, std::to_wstring(row.sequence)});
+    } else if (std::regex_match(sql, kInsertLaunchCondition)) {
+        if (record == nullptr || record->fields.size() < 3) return kMsiFunctionFailed;
+        for (const auto& row : package.launchConditions)
+            if (row.condition == record->fields[1]) return kMsiFunctionFailed;  // key taken
+        package.launchConditions.push_back({record->fields[1], record->fields[2]});
+    } else if (std::regex_match(sql, match, kDeleteLaunchCondition)) {
+        std::erase_if(package.launchConditions,
+                      [&](const FakeLaunchCondition& row) { return row.condition == match[1].str(); });
+    } else if (std::regex_match(sql, match, kUpdateActionCondition)) {
+        for (auto& row : package.installExecuteSequence)
+            if (row.action == match[2].str()) row.condition = match[1].str();
+    }
+    view.executed = true;
+    return ERROR_SUCCESS;
+}
+
+// What uninstalling from this package does on the modelled machine.
+UINT UninstallResult(const FakeMsiPackage& package) {
+    auto listed = [](const std::vector<std::wstring>& list, const std::wstring& item) {
+        return std::find(list.begin(), list.end(), item) != list.end();
+    };
+    for (const auto& row : package.launchConditions)
+        if (listed(msi.falseConditions, row.condition)) return kMsiInstallFailure;
+    for (const auto& row : package.installExecuteSequence)
+        if (listed(msi.failingActions, row.action) && row.condition != L"0") return kMsiInstallFailure;
+    return ERROR_SUCCESS;
+}
 
 }  // namespace
 
 FakeMsi& TheFakeMsi() { return msi; }
+
+std::vector<FakeSequenceRow> FakeScannerSequence() {
+    return {{L"LaunchConditions", L"", 100},
+            {L"CostInitialize", L"", 800},
+            {L"CheckDriverUninstallResult", L"REMOVE=\"ALL\"", 1450},
+            {L"InstallInitialize", L"", 1500}};
+}
+
+void FakeMsiInstallProduct(const std::wstring& upgradeCode, const std::wstring& productCode,
+                           const std::wstring& packagePath, FakeMsiPackage package) {
+    msi.products.push_back({upgradeCode, productCode, packagePath, 0, 0});
+    msi.packages[packagePath] = std::move(package);
+}
 
 INSTALLUILEVEL MsiSetInternalUI(INSTALLUILEVEL level, HWND* window) {
     FakeRecordCall(L"MsiSetInternalUI(" + std::to_wstring(static_cast<int>(level)) + L", " +
                    (window == nullptr ? L"null" : L"window") + L")");
     ++msi.setInternalUICalls;
     return INSTALLUILEVEL_NONE;
+}
+
+UINT MsiEnumRelatedProductsW(LPCWSTR upgradeCode, DWORD reserved, DWORD productIndex,
+                             LPWSTR productBuffer) {
+    FakeRecordCall(L"MsiEnumRelatedProductsW(" + Quoted(upgradeCode) + L", " +
+                   std::to_wstring(reserved) + L", " + std::to_wstring(productIndex) + L")");
+    if (auto code = Injected(L"MsiEnumRelatedProductsW")) return *code;
+    DWORD index = 0;
+    for (const auto& product : msi.products) {
+        if (!SameGuid(product.upgradeCode, upgradeCode)) continue;
+        if (index++ != productIndex) continue;
+        const std::wstring code = Upper(product.productCode);
+        std::wmemcpy(productBuffer, code.c_str(), code.size() + 1);
+        return ERROR_SUCCESS;
+    }
+    for (const auto& [code, end] : msi.enumerationEnd)
+        if (SameGuid(code, upgradeCode)) return end;
+    return ERROR_NO_MORE_ITEMS;
+}
+
+UINT MsiGetProductInfoW(LPCWSTR product, LPCWSTR property, LPWSTR valueBuffer, LPDWORD valueSize) {
+    FakeRecordCall(L"MsiGetProductInfoW(" + Quoted(product) + L", " + Quoted(property) + L", " +
+                   std::to_wstring(*valueSize) + L")");
+    if (auto code = Injected(L"MsiGetProductInfoW")) return *code;
+    const FakeMsiProduct* found = FindProduct(product);
+    if (found == nullptr) return kMsiUnknownProduct;
+    if (found->infoResult != ERROR_SUCCESS) return found->infoResult;
+    if (std::wstring(property) != L"LocalPackage") return kMsiUnknownProperty;
+    const std::wstring& path = found->localPackage;
+    const auto length = static_cast<DWORD>(path.size());
+    if (length >= *valueSize) {
+        *valueSize = length;
+        return ERROR_MORE_DATA;
+    }
+    std::wmemcpy(valueBuffer, path.c_str(), length + 1);
+    *valueSize = length;
+    return ERROR_SUCCESS;
+}
+
+UINT MsiOpenDatabaseW(LPCWSTR databasePath, LPCWSTR persist, MSIHANDLE* database) {
+    FakeRecordCall(L"MsiOpenDatabaseW(" + Quoted(databasePath) + L", " +
+                   std::to_wstring(reinterpret_cast<std::uintptr_t>(persist)) + L")");
+    if (auto code = Injected(L"MsiOpenDatabaseW")) return *code;
+    const auto package = msi.packages.find(databasePath);
+    if (package == msi.packages.end()) return kMsiOpenFailed;
+    Object object;
+    object.kind = kMsiDatabaseKind;
+    object.path = databasePath;
+    object.work = package->second;
+    *database = Open(std::move(object));
+    return ERROR_SUCCESS;
+}
+
+UINT MsiCloseHandle(MSIHANDLE handle) {
+    const auto found = handles.objects.find(handle);
+    if (found == handles.objects.end()) {
+        FakeRecordCall(L"MsiCloseHandle(unknown " + std::to_wstring(handle) + L")");
+        FakeHandleClosed("msi-unknown");  // counts a bad close
+        return kMsiInvalidHandle;
+    }
+    FakeRecordCall(L"MsiCloseHandle(" +
+                   std::wstring(found->second.kind.begin(), found->second.kind.end()) + L")");
+    FakeHandleClosed(found->second.kind);
+    handles.objects.erase(found);
+    return ERROR_SUCCESS;
+}
+
+UINT MsiEnableLogW(DWORD logMode, LPCWSTR logFile, DWORD logAttributes) {
+    wchar_t mode[16];
+    std::swprintf(mode, 16, L"0x%X", logMode);
+    FakeRecordCall(L"MsiEnableLogW(" + std::wstring(mode) + L", " + Quoted(logFile) + L", " +
+                   std::to_wstring(logAttributes) + L")");
+    msi.logSettings.push_back({logMode, logFile == nullptr ? L"" : logFile, logAttributes});
+    if (auto code = Injected(L"MsiEnableLogW")) return *code;
+    handles.logFile = logFile == nullptr ? L"" : logFile;
+    return ERROR_SUCCESS;
+}
+
+UINT MsiInstallProductW(LPCWSTR packagePath, LPCWSTR commandLine) {
+    FakeRecordCall(L"MsiInstallProductW(" + Quoted(packagePath) + L", " + Quoted(commandLine) + L")");
+    FakeMsiInstall install{packagePath, commandLine, handles.logFile, ERROR_SUCCESS};
+    auto product = std::find_if(msi.products.begin(), msi.products.end(),
+                                [&](const FakeMsiProduct& p) { return p.localPackage == packagePath; });
+    const auto package = msi.packages.find(packagePath);
+    if (auto code = Injected(L"MsiInstallProductW")) {
+        install.result = *code;
+    } else if (product == msi.products.end() || package == msi.packages.end()) {
+        install.result = kMsiPackageOpenFailed;
+    } else if (product->installFailure != ERROR_SUCCESS) {
+        install.result = product->installFailure;
+    } else if (std::wstring(commandLine) == L"REMOVE=ALL") {
+        install.result = UninstallResult(package->second);
+        if (install.result == ERROR_SUCCESS) {
+            // Removed: unregistered, and its cached package deleted.
+            msi.products.erase(product);
+            msi.packages.erase(package);
+        }
+    }
+    msi.installs.push_back(install);
+    return install.result;
+}
+
+UINT MsiDatabaseOpenViewW(MSIHANDLE database, LPCWSTR query, MSIHANDLE* view) {
+    FakeRecordCall(L"MsiDatabaseOpenViewW(" + Quoted(query) + L")");
+    Object* db = Find(database, kMsiDatabaseKind);
+    if (db == nullptr) return kMsiInvalidHandle;
+    if (auto code = Injected(L"MsiDatabaseOpenViewW", query)) return *code;
+    if (!KnownStatement(query, db->work)) return kMsiBadQuerySyntax;
+    Object object;
+    object.kind = kMsiViewKind;
+    object.database = database;
+    object.statement = query;
+    *view = Open(std::move(object));
+    return ERROR_SUCCESS;
+}
+
+UINT MsiViewExecute(MSIHANDLE view, MSIHANDLE record) {
+    Object* v = Find(view, kMsiViewKind);
+    const Object* r = record == 0 ? nullptr : Find(record, kMsiRecordKind);
+    std::wstring call = L"MsiViewExecute(" + Quoted(v == nullptr ? nullptr : v->statement.c_str());
+    if (r != nullptr) {
+        for (std::size_t i = 1; i < r->fields.size(); ++i) call += L", " + Quoted(r->fields[i].c_str());
+    } else {
+        call += record == 0 ? L", 0" : L", bad record";
+    }
+    FakeRecordCall(call + L")");
+    if (v == nullptr || (record != 0 && r == nullptr)) return kMsiInvalidHandle;
+    if (auto code = Injected(L"MsiViewExecute", v->statement)) return *code;
+    Object* db = Find(v->database, kMsiDatabaseKind);
+    if (db == nullptr) return kMsiInvalidHandle;
+    return Execute(*v, db->work, r);
+}
+
+UINT MsiViewFetch(MSIHANDLE view, MSIHANDLE* record) {
+    Object* v = Find(view, kMsiViewKind);
+    FakeRecordCall(L"MsiViewFetch(" + Quoted(v == nullptr ? nullptr : v->statement.c_str()) + L")");
+    if (v == nullptr) return kMsiInvalidHandle;
+    if (auto code = Injected(L"MsiViewFetch", v->statement)) return *code;
+    if (!v->executed) return kMsiFunctionFailed;
+    if (v->nextRow >= v->rows.size()) return ERROR_NO_MORE_ITEMS;
+    Object object;
+    object.kind = kMsiRecordKind;
+    object.statement = v->statement;
+    object.fields.push_back(L"");
+    for (const auto& field : v->rows[v->nextRow]) object.fields.push_back(field);
+    ++v->nextRow;
+    *record = Open(std::move(object));
+    return ERROR_SUCCESS;
+}
+
+UINT MsiRecordGetStringW(MSIHANDLE record, UINT field, LPWSTR valueBuffer, LPDWORD valueSize) {
+    FakeRecordCall(L"MsiRecordGetStringW(" + std::to_wstring(field) + L", " +
+                   std::to_wstring(*valueSize) + L")");
+    const Object* r = Find(record, kMsiRecordKind);
+    if (r == nullptr) return kMsiInvalidHandle;
+    if (auto code = Injected(L"MsiRecordGetStringW", r->statement, field)) return *code;
+    const std::wstring value = field < r->fields.size() ? r->fields[field] : L"";
+    const auto length = static_cast<DWORD>(value.size());
+    const DWORD capacity = *valueSize;
+    *valueSize = length;
+    if (length >= capacity) {
+        if (capacity > 0) {
+            std::wmemcpy(valueBuffer, value.c_str(), capacity - 1);
+            valueBuffer[capacity - 1] = L'\0';
+        }
+        return ERROR_MORE_DATA;
+    }
+    std::wmemcpy(valueBuffer, value.c_str(), length + 1);
+    return ERROR_SUCCESS;
+}
+
+MSIHANDLE MsiCreateRecord(UINT params) {
+    FakeRecordCall(L"MsiCreateRecord(" + std::to_wstring(params) + L")");
+    if (Injected(L"MsiCreateRecord")) return 0;
+    Object object;
+    object.kind = kMsiRecordKind;
+    object.fields.resize(params + 1);
+    return Open(std::move(object));
+}
+
+UINT MsiRecordSetStringW(MSIHANDLE record, UINT field, LPCWSTR value) {
+    FakeRecordCall(L"MsiRecordSetStringW(" + std::to_wstring(field) + L", " + Quoted(value) + L")");
+    Object* r = Find(record, kMsiRecordKind);
+    if (r == nullptr) return kMsiInvalidHandle;
+    if (auto code = Injected(L"MsiRecordSetStringW", L"", field)) return *code;
+    if (field >= r->fields.size()) return kMsiInvalidParameter;
+    r->fields[field] = value == nullptr ? L"" : value;
+    return ERROR_SUCCESS;
+}
+
+UINT MsiDatabaseCommit(MSIHANDLE database) {
+    FakeRecordCall(L"MsiDatabaseCommit()");
+    Object* db = Find(database, kMsiDatabaseKind);
+    if (db == nullptr) return kMsiInvalidHandle;
+    if (auto code = Injected(L"MsiDatabaseCommit")) return *code;
+    msi.packages[db->path] = db->work;
+    return ERROR_SUCCESS;
 }

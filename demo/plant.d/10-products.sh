@@ -1,0 +1,16 @@
+#!/bin/bash
+# Installs the scanner's driver products on the demo machine as they come on a
+# Windows 8 machine that was then upgraded to Windows 10: the product whose
+# package has the launch condition "VersionNT = 602", two products sharing one
+# upgrade code, and another maker's product. Each package blocks its own
+# uninstall with the action CheckDriverUninstallResult.
+set -euo pipefail
+packages=$NRV_DEMO_BUILD/packages
+bash "$NRV_DEMO_ROOT/tests/e2e/products/build_packages.sh" "$packages"
+
+"$NRV_WINE64" winecfg -v win8
+for name in patched twin-a twin-b unrelated; do
+    "$NRV_WINE64" msiexec /i "Z:${packages//\//\\}\\$name.msi" /qn
+done
+"$NRV_WINE64" winecfg -v win10
+bash "$NRV_DEMO_ROOT/demo/check.d/10-products.sh"

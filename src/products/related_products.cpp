@@ -1,0 +1,87 @@
+#include "products/related_products.h"
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "products/package_database.h"
+#include "report/report_writer.h"
+
+namespace {
+
+constexpr DWORD kInstallerLogMode = INSTALLLOGMODE_VERBOSE | INSTALLLOGMODE_PROPERTYDUMP;
+constexpr DWORD kInstallerLogAttributes = INSTALLLOGATTRIBUTES_FLUSHEACHLINE;
+
+void ReportCodeLine(const wchar_t* text, UINT code) {
+    ReportText(text);
+    ReportUnsigned(code);
+    ReportEndLine();
+}
+
+}  // namespace
+
+void PurgeRelatedProducts(const wchar_t* upgradeCode) {
+    ReportEndLine();
+    ReportText(L"Check product upgrade code: ");
+    ReportText(upgradeCode);
+    ReportEndLine();
+
+    // Every product is listed before any is removed: a removal shifts the
+    // products after it down one index, so removing while enumerating would
+    // skip every second one.
+    std::vector<std::wstring> productCodes;
+    wchar_t productCode[512] = {};
+    UINT result = ERROR_SUCCESS;
+    for (DWORD index = 0;; ++index) {
+        result = MsiEnumRelatedProductsW(upgradeCode, 0, index, productCode);
+        if (result != ERROR_SUCCESS) break;
+        productCodes.emplace_back(productCode);
+    }
+
+    for (const std::wstring& code : productCodes) RemoveProduct(code.c_str());
+
+    if (result != ERROR_NO_MORE_ITEMS) {
+        ReportText("Can't enumerate related products. Error: ");
+        ReportHex(result);
+        ReportEndLine();
+    }
+}
+
+void RemoveProduct(const wchar_t* productCode) {
+    ReportText(L"Found driver product package: ");
+    ReportText(productCode);
+    ReportEndLine();
+
+    wchar_t packagePath[1024];
+    DWORD packagePathSize = 1024;
+    UINT result = MsiGetProductInfoW(productCode, kLocalPackageProperty, packagePath, &packagePathSize);
+    if (result != ERROR_SUCCESS) {
+        ReportCodeLine(L"Can't get product local cache path property. Error: ", result);
+        return;
+    }
+
+    MSIHANDLE database = 0;
+    result = MsiOpenDatabaseW(packagePath, MSIDBOPEN_TRANSACT, &database);
+    if (result != ERROR_SUCCESS) {
+        ReportCodeLine(L"Can't open package installer data base. Error: ", result);
+    } else {
+        ReportLine(L"Driver installer data base has open successfully.");
+        PatchPackageDatabase(database, productCode);
+        // Closing discards whatever the patching did not commit.
+        MsiCloseHandle(database);
+    }
+
+    const std::wstring logName = std::wstring(productCode) + L"_uinstall.log";
+    MsiEnableLogW(kInstallerLogMode, logName.c_str(), kInstallerLogAttributes);
+
+    ReportText(L"Driver product package cache path: ");
+    ReportText(packagePath);
+    ReportEndLine();
+
+    result = MsiInstallProductW(packagePath, L"REMOVE=ALL");
+    if (result == ERROR_SUCCESS) {
+        ReportLine("Driver product package has remove successfully");
+    } else {
+        ReportCodeLine(L"Can't remove driver product package. Error: ", result);
+    }
+}

@@ -1,0 +1,377 @@
+#include <gtest/gtest.h>
+
+#include <cwctype>
+#include <string>
+#include <vector>
+
+#include "fake/fake_msi.h"
+#include "products/package_database.h"
+#include "products/related_products.h"
+#include "run/run_cleanup.h"
+#include "unit/report_fixture.h"
+
+namespace {
+
+const wchar_t* const kRow1 = L"{6B1D2E40-3C8F-4a7e-91D5-2E7A4C0B93F1}";
+const wchar_t* const kRow2 = L"{5E93A1C7-0D42-4b6f-A2E8-7C19D3F5046B}";  // also the patched product
+const wchar_t* const kRow3 = L"{8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}";
+const wchar_t* const kPatched = L"{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}";  // as the installer lists it
+const wchar_t* const kPackage = L"C:\\windows\\Installer\\5e93a1.msi";
+const wchar_t* const kDescription = L"This driver can't be installed on this version of Windows.";
+
+const std::wstring kConditionQuery = L"SELECT `Condition`, `Description` FROM `LaunchCondition`";
+const std::wstring kInsert =
+    L"INSERT INTO `LaunchCondition` (`Condition`, `Description`) VALUES (?, ?)";
+const std::wstring kDelete = L"DELETE FROM `LaunchCondition` WHERE `Condition`='VersionNT = 602'";
+const std::wstring kActionQuery =
+    L"SELECT * FROM `InstallExecuteSequence` WHERE `Action`='CheckDriverUninstallResult'";
+const std::wstring kUpdate =
+    L"UPDATE  `InstallExecuteSequence` SET `Condition` = '0' WHERE `Action`='CheckDriverUninstallResult'";
+
+// Report lines of a patched product at kPackage.
+const std::string kFound = "Found driver product package: {5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}";
+const std::string kOpened = "Driver installer data base has open successfully.";
+const std::string kDescribed =
+    "Invalid condition description string: This driver can't be installed on this version of Windows.";
+const std::string kChanged = "Driver installer data base has changed successfully.";
+const std::string kCachePath = "Driver product package cache path: C:\\windows\\Installer\\5e93a1.msi";
+const std::string kRemoved = "Driver product package has remove successfully";
+const std::string kNotRemoved = "Can't remove driver product package. Error: 1603";
+const std::string kInvalidCondition =
+    "Can't make changes in package installer data base (InvalidCondition).";
+const std::string kCheckUninstallAction =
+    "Can't make changes in package installer data base (CheckUninstallAction).";
+
+std::string Join(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) text += line + "\n";
+    return text;
+}
+
+FakeMsiFailure Fail(const wchar_t* operation, UINT code, const std::wstring& statement = L"",
+                    UINT field = 0) {
+    return {operation, code, statement, field};
+}
+
+FakeMsiPackage Package(bool launchCondition, bool checkAction,
+                       const std::wstring& description = kDescription) {
+    FakeMsiPackage package;
+    if (launchCondition)
+        package.launchConditions = {{L"VersionNT = 602", description},
+                                    {L"Privileged", L"Administrator rights are needed."}};
+    package.installExecuteSequence = FakeScannerSequence();
+    if (!checkAction) std::erase_if(package.installExecuteSequence, [](const FakeSequenceRow& row) {
+        return row.action == L"CheckDriverUninstallResult";
+    });
+    return package;
+}
+
+// The package after a commit of every edit the cleanup makes.
+FakeMsiPackage Patched(FakeMsiPackage package, bool launchCondition, bool checkAction) {
+    if (launchCondition) {
+        const std::wstring description = package.launchConditions[0].description;
+        package.launchConditions.erase(package.launchConditions.begin());
+        package.launchConditions.push_back({L"Installed OR VersionNT >= 602", description});
+    }
+    if (checkAction)
+        for (auto& row : package.installExecuteSequence)
+            if (row.action == L"CheckDriverUninstallResult") row.condition = L"0";
+    return package;
+}
+
+class ProductsTest : public ReportFixture {
+protected:
+    // Patches the package at kPackage as the product with that code.
+    void Patch(const wchar_t* productCode) {
+        MSIHANDLE database = 0;
+        ASSERT_EQ(MsiOpenDatabaseW(kPackage, MSIDBOPEN_TRANSACT, &database), 0u);
+        PatchPackageDatabase(database, productCode);
+        MsiCloseHandle(database);
+    }
+    std::size_t Commits() { return FakeCallsStartingWith(L"MsiDatabaseCommit").size(); }
+};
+
+TEST_F(ProductsTest, CommitsExactlyWhenTheConditionWasReplacedOrTheActionDisabled) {
+    struct Case {
+        bool launchCondition, checkAction, updateFails, committed;
+        std::vector<std::string> lines;
+    };
+    const std::string updateFailed =
+        "Can't execute update to InstallExecuteSequence table in package installer data base. Error: 1627";
+    const Case cases[] = {
+        {true, false, false, true, {kDescribed, kChanged}},
+        {true, true, false, true, {kDescribed, kChanged}},
+        {true, true, true, true, {kDescribed, updateFailed, kCheckUninstallAction, kChanged}},
+        {false, false, false, false, {}},
+        {false, true, false, true, {kChanged}},
+        {false, true, true, false, {updateFailed, kCheckUninstallAction}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "condition " << c.launchCondition << ", action "
+                                        << c.checkAction << ", update fails " << c.updateFails);
+        TearDown();
+        SetUp();
+        const FakeMsiPackage original = Package(c.launchCondition, c.checkAction);
+        TheFakeMsi().packages[kPackage] = original;
+        if (c.updateFails) TheFakeMsi().failures.push_back(Fail(L"MsiViewExecute", 1627, kUpdate));
+        Patch(kRow2);
+        EXPECT_EQ(Console(), Join(c.lines));
+        EXPECT_EQ(Commits(), c.committed ? 1u : 0u);
+        const FakeMsiPackage expected =
+            c.committed ? Patched(original, c.launchCondition, c.checkAction && !c.updateFails)
+                        : original;
+        EXPECT_EQ(TheFakeMsi().packages[kPackage], expected);
+    }
+}
+
+TEST_F(ProductsTest, EachFailingInstallerCallIsReportedAndTheRemovalGoesOn) {
+    struct Case {
+        FakeMsiFailure failure;
+        std::vector<std::string> lines;
+    };
+    const std::string q = " in package installer data base. Error: ";
+    const Case cases[] = {
+        {Fail(L"MsiGetProductInfoW", 1610),
+         {kFound, "Can't get product local cache path property. Error: 1610"}},
+        {Fail(L"MsiOpenDatabaseW", 110),
+         {kFound, "Can't open package installer data base. Error: 110", kCachePath, kNotRemoved}},
+        {Fail(L"MsiDatabaseOpenViewW", 1615, kConditionQuery),
+         {kFound, kOpened, "Can't query condition table" + q + "1615", kChanged, kCachePath, kNotRemoved}},
+        {Fail(L"MsiViewExecute", 1627, kConditionQuery),
+         {kFound, kOpened, "Can't execute query condition table" + q + "1627", kChanged, kCachePath,
+          kNotRemoved}},
+        {Fail(L"MsiViewFetch", 1627, kConditionQuery), {kFound, kOpened, kChanged, kCachePath, kNotRemoved}},
+        {Fail(L"MsiRecordGetStringW", 1627, kConditionQuery, 1),
+         {kFound, kOpened, kChanged, kCachePath, kNotRemoved}},
+        {Fail(L"MsiRecordGetStringW", 1627, kConditionQuery, 2),
+         {kFound, kOpened, "Invalid condition description string: ", kChanged, kCachePath, kRemoved}},
+        {Fail(L"MsiDatabaseOpenViewW", 1615, kInsert),
+         {kFound, kOpened, kDescribed, "Can't open insert to condition table" + q + "1615",
+          kInvalidCondition, kChanged, kCachePath, kNotRemoved}},
+        {Fail(L"MsiViewExecute", 1627, kInsert),
+         {kFound, kOpened, kDescribed, "Can't execute insert to condition table" + q + "1627",
+          kInvalidCondition, kChanged, kCachePath, kNotRemoved}},
+        {Fail(L"MsiCreateRecord", 0),
+         {kFound, kOpened, kDescribed, "Can't execute insert to condition table" + q + "14",
+          kInvalidCondition, kChanged, kCachePath, kNotRemoved}},
+        {Fail(L"MsiRecordSetStringW", 87, L"", 2),
+         {kFound, kOpened, kDescribed, "Can't execute insert to condition table" + q + "87",
+          kInvalidCondition, kChanged, kCachePath, kNotRemoved}},
+        {Fail(L"MsiDatabaseOpenViewW", 1615, kDelete),
+         {kFound, kOpened, kDescribed, "Can't open delete to condition table" + q + "1615",
+          kInvalidCondition, kChanged, kCachePath, kNotRemoved}},
+        {Fail(L"MsiViewExecute", 1627, kDelete),
+         {kFound, kOpened, kDescribed, "Can't execute delete to condition table" + q + "1627",
+          kInvalidCondition, kChanged, kCachePath, kNotRemoved}},
+        {Fail(L"MsiDatabaseOpenViewW", 1615, kActionQuery),
+         {kFound, kOpened, kDescribed, "Can't query InstallExecuteSequence" + q + "1615", kChanged,
+          kCachePath, kNotRemoved}},
+        {Fail(L"MsiViewExecute", 1627, kActionQuery),
+         {kFound, kOpened, kDescribed, "Can't execute query InstallExecuteSequence" + q + "1627",
+          kChanged, kCachePath, kNotRemoved}},
+        // A fetch failing otherwise than with "no more items" counts as the action's row.
+        {Fail(L"MsiViewFetch", 1627, kActionQuery),
+         {kFound, kOpened, kDescribed, kChanged, kCachePath, kRemoved}},
+        {Fail(L"MsiDatabaseOpenViewW", 1615, kUpdate),
+         {kFound, kOpened, kDescribed,
+          "Can't open update to condition InstallExecuteSequence" + q + "1615",
+          kCheckUninstallAction, kChanged, kCachePath, kNotRemoved}},
+        {Fail(L"MsiDatabaseCommit", 1627),
+         {kFound, kOpened, kDescribed, "Can't commit changes" + q + "1627", kCachePath, kNotRemoved}},
+        {Fail(L"MsiEnableLogW", 1627), {kFound, kOpened, kDescribed, kChanged, kCachePath, kRemoved}},
+        {Fail(L"MsiInstallProductW", 1618),
+         {kFound, kOpened, kDescribed, kChanged, kCachePath,
+          "Can't remove driver product package. Error: 1618"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::string(c.failure.operation.begin(), c.failure.operation.end())
+                                        << " failing on " << std::string(c.failure.statement.begin(), c.failure.statement.end()));
+        TearDown();
+        SetUp();
+        OpenLog();
+        FakeMsiInstallProduct(kRow2, kRow2, kPackage, Package(true, true));
+        TheFakeMsi().failures.push_back(c.failure);
+        RemoveProduct(kPatched);
+        EXPECT_EQ(Console(), Join(c.lines));
+        EXPECT_EQ(RunLogText(), Join(c.lines));
+        const bool uninstallAttempted = c.lines.size() > 2;
+        EXPECT_EQ(TheFakeMsi().installs.size(), uninstallAttempted ? 1u : 0u);
+        EXPECT_EQ(TheFakeMsi().logSettings.size(), uninstallAttempted ? 1u : 0u);
+    }
+}
+
+TEST_F(ProductsTest, EveryRelatedProductIsListedFirstThenRemovedInOrder) {
+    const wchar_t* const products[] = {L"{11111111-2222-3333-4444-555555555555}",
+                                       L"{aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee}",
+                                       L"{99999999-8888-7777-6666-555555555555}"};
+    for (std::size_t count : {2u, 3u}) {
+        SCOPED_TRACE(testing::Message() << count << " products");
+        TearDown();
+        SetUp();
+        std::vector<std::string> lines{"", "Check product upgrade code: {8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}"};
+        std::vector<std::wstring> codes;  // as the installer lists them
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::wstring path = L"C:\\windows\\Installer\\" + std::to_wstring(i) + L".msi";
+            FakeMsiInstallProduct(kRow3, products[i], path, Package(false, true));
+            std::wstring& code = codes.emplace_back(products[i]);
+            for (auto& ch : code) ch = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(ch)));
+            lines.push_back("Found driver product package: " + std::string(code.begin(), code.end()));
+            lines.insert(lines.end(), {kOpened, kChanged});
+            lines.push_back("Driver product package cache path: C:\\windows\\Installer\\" +
+                            std::to_string(i) + ".msi");
+            lines.push_back(kRemoved);
+        }
+        PurgeRelatedProducts(kRow3);
+        EXPECT_EQ(Console(), Join(lines));
+        EXPECT_TRUE(TheFakeMsi().products.empty());
+        // The enumeration ran to its end before the first removal.
+        const auto& calls = FakeCalls().calls;
+        std::size_t enumerations = 0;
+        while (enumerations < calls.size() && calls[enumerations].starts_with(L"MsiEnumRelatedProductsW"))
+            ++enumerations;
+        EXPECT_EQ(enumerations, count + 1);
+        // Each uninstall wrote to the log named after its own product.
+        ASSERT_EQ(TheFakeMsi().installs.size(), count);
+        for (std::size_t i = 0; i < count; ++i)
+            EXPECT_EQ(TheFakeMsi().installs[i].logFile, codes[i] + L"_uinstall.log");
+    }
+}
+
+TEST_F(ProductsTest, EnumerationFailureCodeAloneIsHexadecimal) {
+    OpenLog();
+    // Row 1: one product, then the enumeration fails with 1603 (0x643).
+    FakeMsiInstallProduct(kRow1, L"{6B1D2E40-0000-0000-0000-000000000001}", L"C:\\a.msi",
+                          Package(false, false));
+    TheFakeMsi().enumerationEnd[kRow1] = 1603;
+    // Row 2: fails at once with 87; row 3: a product whose removal fails with 1603.
+    TheFakeMsi().enumerationEnd[kRow2] = 87;
+    FakeMsiInstallProduct(kRow3, L"{8C2F6A19-0000-0000-0000-000000000003}", L"C:\\c.msi",
+                          Package(false, true));
+    TheFakeMsi().products.back().installFailure = 1603;
+    for (const wchar_t* code : {kRow1, kRow2, kRow3}) PurgeRelatedProducts(code);
+    const std::string expected = Join({
+        "", "Check product upgrade code: {6B1D2E40-3C8F-4a7e-91D5-2E7A4C0B93F1}",
+        "Found driver product package: {6B1D2E40-0000-0000-0000-000000000001}", kOpened,
+        "Driver product package cache path: C:\\a.msi", kRemoved,
+        "Can't enumerate related products. Error: 643",
+        "", "Check product upgrade code: {5E93A1C7-0D42-4b6f-A2E8-7C19D3F5046B}",
+        "Can't enumerate related products. Error: 57",
+        "", "Check product upgrade code: {8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}",
+        "Found driver product package: {8C2F6A19-0000-0000-0000-000000000003}", kOpened, kChanged,
+        "Driver product package cache path: C:\\c.msi", kNotRemoved,
+    });
+    EXPECT_EQ(Console(), expected);
+    EXPECT_EQ(RunLogText(), expected);
+}
+
+TEST_F(ProductsTest, OnlyThePatchedProductCodeInAnyLetterCaseHasItsConditionReplaced) {
+    struct Case {
+        const wchar_t* productCode;
+        bool patched;
+    };
+    const Case cases[] = {
+        {L"{5E93A1C7-0D42-4b6f-A2E8-7C19D3F5046B}", true},
+        {L"{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}", true},
+        {L"{5e93a1c7-0d42-4b6f-a2e8-7c19d3f5046b}", true},
+        {L"{5e93A1c7-0D42-4B6f-a2E8-7c19D3f5046B}", true},
+        {L"{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046C}", false},
+        {L"{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B} ", false},
+        {L"5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B", false},
+        {L"{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046}", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::wstring(c.productCode).size());
+        TearDown();
+        SetUp();
+        const FakeMsiPackage original = Package(true, true);
+        TheFakeMsi().packages[kPackage] = original;
+        Patch(c.productCode);
+        EXPECT_EQ(Console(), c.patched ? Join({kDescribed, kChanged}) : Join({kChanged}));
+        EXPECT_EQ(TheFakeMsi().packages[kPackage], Patched(original, c.patched, true));
+        // Other products' launch conditions are not even read.
+        EXPECT_EQ(FakeCallsStartingWith(L"MsiDatabaseOpenViewW(\"SELECT `Condition`").size(),
+                  c.patched ? 1u : 0u);
+    }
+}
+
+TEST_F(ProductsTest, TheReplacedConditionKeepsItsDescriptionWhole) {
+    std::wstring longText;
+    while (longText.size() < 300) longText += L"It's the scanner's driver; ";
+    longText.resize(300);
+    const std::wstring descriptions[] = {L"can't", L"'", L"''; DROP `LaunchCondition`", L"",
+                                         std::wstring(258, L'd') + L"'",  // fills the first buffer
+                                         std::wstring(259, L'e') + L"'", longText};
+    for (const auto& description : descriptions) {
+        SCOPED_TRACE(description.size());
+        TearDown();
+        SetUp();
+        const FakeMsiPackage original = Package(true, false, description);
+        TheFakeMsi().packages[kPackage] = original;
+        Patch(kRow2);
+        EXPECT_EQ(Console(), Join({"Invalid condition description string: " +
+                                       std::string(description.begin(), description.end()),
+                                   kChanged}));
+        EXPECT_EQ(TheFakeMsi().packages[kPackage], Patched(original, true, false));
+    }
+}
+
+TEST_F(ProductsTest, OnlyTheExactVersionConditionMatches) {
+    for (const wchar_t* condition : {L"VersionNT=602", L"VersionNT = 602 ", L" VersionNT = 602",
+                                     L"versionnt = 602", L"VersionNT = 6020"}) {
+        TearDown();
+        SetUp();
+        FakeMsiPackage package = Package(false, false);
+        package.launchConditions = {{condition, kDescription}};
+        TheFakeMsi().packages[kPackage] = package;
+        Patch(kRow2);
+        EXPECT_EQ(Console(), "");
+        EXPECT_EQ(Commits(), 0u);
+    }
+}
+
+TEST_F(ProductsTest, ARunRemovesTheScannerProductsWithALogEach) {
+    OpenLog();
+    Input("y\n");
+    FakeMsiInstallProduct(kRow2, kRow2, kPackage, Package(true, true));
+    FakeMsiInstallProduct(kRow3, L"{8c2f6a19-1111-4705-b1a6-93d0e7254c8a}", L"C:\\b.msi",
+                          Package(false, false));
+    const FakeMsiPackage unrelated = Package(true, true);
+    FakeMsiInstallProduct(L"{00000000-0000-0000-0000-000000000000}",
+                          L"{00000000-0000-0000-0000-000000000001}", L"C:\\other.msi", unrelated);
+    ASSERT_EQ(RunCleanup(), 0);
+    const std::string report = Join({
+        "", "Check product upgrade code: {6B1D2E40-3C8F-4a7e-91D5-2E7A4C0B93F1}",
+        "", "Check product upgrade code: {5E93A1C7-0D42-4b6f-A2E8-7C19D3F5046B}",
+        kFound, kOpened, kDescribed, kChanged, kCachePath, kRemoved,
+        "", "Check product upgrade code: {8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}",
+        "Found driver product package: {8C2F6A19-1111-4705-B1A6-93D0E7254C8A}", kOpened,
+        "Driver product package cache path: C:\\b.msi", kRemoved,
+        "", "Check product upgrade code: {3A7E05D2-9B61-4c38-8F2D-A64E1B07C59E}",
+    });
+    const std::string console = Console();
+    EXPECT_EQ(console.substr(console.find("[y/N]? ") + 7), report + "Press any key to continue\n");
+    EXPECT_EQ(RunLogText(), "Nerovan Driver Cleanup utility v.0.9.4\n\n" + report);
+
+    const std::vector<std::wstring> logs{L"{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}_uinstall.log",
+                                         L"{8C2F6A19-1111-4705-B1A6-93D0E7254C8A}_uinstall.log"};
+    const std::vector<std::wstring> paths{kPackage, L"C:\\b.msi"};
+    ASSERT_EQ(TheFakeMsi().installs.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(TheFakeMsi().logSettings[i].mode, 0x1400u);
+        EXPECT_EQ(TheFakeMsi().logSettings[i].attributes, 2u);
+        EXPECT_EQ(TheFakeMsi().installs[i].packagePath, paths[i]);
+        EXPECT_EQ(TheFakeMsi().installs[i].commandLine, L"REMOVE=ALL");
+        EXPECT_EQ(TheFakeMsi().installs[i].logFile, logs[i]);
+    }
+    EXPECT_EQ(FakeCallsStartingWith(L"MsiGetProductInfoW").front(),
+              L"MsiGetProductInfoW(\"{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}\", \"LocalPackage\", 1024)");
+    EXPECT_EQ(FakeCallsStartingWith(L"MsiOpenDatabaseW").front(),
+              L"MsiOpenDatabaseW(\"C:\\windows\\Installer\\5e93a1.msi\", 1)");
+    // Only the unrelated product is left, its package untouched.
+    ASSERT_EQ(TheFakeMsi().products.size(), 1u);
+    EXPECT_EQ(TheFakeMsi().products[0].localPackage, L"C:\\other.msi");
+    EXPECT_EQ(TheFakeMsi().packages.size(), 1u);
+    EXPECT_EQ(TheFakeMsi().packages[L"C:\\other.msi"], unrelated);
+}
+
+}  // namespace
