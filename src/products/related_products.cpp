@@ -1,5 +1,7 @@
 #include "products/related_products.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,13 @@ namespace {
 
 constexpr DWORD kInstallerLogMode = INSTALLLOGMODE_VERBOSE | INSTALLLOGMODE_PROPERTYDUMP;
 constexpr DWORD kInstallerLogAttributes = INSTALLLOGATTRIBUTES_FLUSHEACHLINE;
+
+// The text the installer left in a buffer, up to its first NUL: never past
+// the buffer, even if the installer filled it without one.
+template <std::size_t N>
+std::wstring TextIn(const wchar_t (&buffer)[N]) {
+    return std::wstring(std::begin(buffer), std::find(std::begin(buffer), std::end(buffer), L'\0'));
+}
 
 void ReportCodeLine(const wchar_t* text, UINT code) {
     ReportText(text);
@@ -35,7 +44,7 @@ void PurgeRelatedProducts(const wchar_t* upgradeCode) {
     for (DWORD index = 0;; ++index) {
         result = MsiEnumRelatedProductsW(upgradeCode, 0, index, productCode);
         if (result != ERROR_SUCCESS) break;
-        productCodes.emplace_back(productCode);
+        productCodes.push_back(TextIn(productCode));
     }
 
     for (const std::wstring& code : productCodes) RemoveProduct(code.c_str());
@@ -52,16 +61,17 @@ void RemoveProduct(const wchar_t* productCode) {
     ReportText(productCode);
     ReportEndLine();
 
-    wchar_t packagePath[1024];
+    wchar_t packageBuffer[1024];
     DWORD packagePathSize = 1024;
-    UINT result = MsiGetProductInfoW(productCode, kLocalPackageProperty, packagePath, &packagePathSize);
+    UINT result = MsiGetProductInfoW(productCode, kLocalPackageProperty, packageBuffer, &packagePathSize);
     if (result != ERROR_SUCCESS) {
         ReportCodeLine(L"Can't get product local cache path property. Error: ", result);
         return;
     }
+    const std::wstring packagePath = TextIn(packageBuffer);
 
     MSIHANDLE database = 0;
-    result = MsiOpenDatabaseW(packagePath, MSIDBOPEN_TRANSACT, &database);
+    result = MsiOpenDatabaseW(packagePath.c_str(), MSIDBOPEN_TRANSACT, &database);
     if (result != ERROR_SUCCESS) {
         ReportCodeLine(L"Can't open package installer data base. Error: ", result);
     } else {
@@ -75,10 +85,10 @@ void RemoveProduct(const wchar_t* productCode) {
     MsiEnableLogW(kInstallerLogMode, logName.c_str(), kInstallerLogAttributes);
 
     ReportText(L"Driver product package cache path: ");
-    ReportText(packagePath);
+    ReportText(packagePath.c_str());
     ReportEndLine();
 
-    result = MsiInstallProductW(packagePath, L"REMOVE=ALL");
+    result = MsiInstallProductW(packagePath.c_str(), L"REMOVE=ALL");
     if (result == ERROR_SUCCESS) {
         ReportLine("Driver product package has remove successfully");
     } else {
