@@ -2,14 +2,15 @@
 # Installs the scanner's driver products on the demo machine as they come on a
 # Windows 8 machine that was then upgraded to Windows 10: the product whose
 # package has the launch condition "VersionNT = 602", two products sharing one
-# upgrade code, and another maker's product. Each package blocks its own
+# upgrade code, a scanner tool without the blocking action, and another
+# maker's product. Each package blocks its own
 # uninstall with the action CheckDriverUninstallResult.
 set -euo pipefail
 packages=$NRV_DEMO_BUILD/packages
 bash "$NRV_DEMO_ROOT/tests/e2e/products/build_packages.sh" "$packages"
 
 "$NRV_WINE64" winecfg -v win8
-for name in patched twin-a twin-b unrelated; do
+for name in patched twin-a twin-b plain unrelated; do
     "$NRV_WINE64" msiexec /i "Z:${packages//\//\\}\\$name.msi" /qn
 done
 "$NRV_WINE64" winecfg -v win10
