@@ -65,4 +65,8 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set_target_properties(imports_msi PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
     target_link_libraries(imports_msi PRIVATE msi)
     target_link_options(imports_msi PRIVATE -static)
+    # Baseline for the start-up benchmark (scripts/bench-wine.sh).
+    add_executable(bare_console ${CMAKE_SOURCE_DIR}/tests/e2e/planted/bare_console.cpp)
+    set_target_properties(bare_console PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
+    target_link_options(bare_console PRIVATE -static)
 endif()
