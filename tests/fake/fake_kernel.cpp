@@ -9,10 +9,6 @@ namespace {
 FakeKernel kernel;
 const FakeResetRegistration reset([] { kernel = FakeKernel{}; });
 
-std::wstring Quoted(LPCWSTR text) {
-    return text == nullptr ? L"null" : L"\"" + std::wstring(text) + L"\"";
-}
-
 }  // namespace
 
 FakeKernel& TheFakeKernel() { return kernel; }
@@ -39,7 +35,7 @@ BOOL IsWow64Process(HANDLE process, PBOOL wow64Process) {
 DWORD GetLastError() { return kernel.lastError; }
 
 BOOL DeleteFileW(LPCWSTR fileName) {
-    FakeRecordCall(L"DeleteFileW(" + Quoted(fileName) + L")");
+    FakeRecordCall(L"DeleteFileW(" + FakeQuoted(fileName) + L")");
     std::string narrow;
     for (const wchar_t* c = fileName; *c != L'\0'; ++c) narrow.push_back(static_cast<char>(*c));
     return std::remove(narrow.c_str()) == 0 ? TRUE : FALSE;
@@ -61,7 +57,7 @@ UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size) {
 }
 
 BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists) {
-    FakeRecordCall(L"CopyFileW(" + Quoted(existingFileName) + L", " + Quoted(newFileName) + L", " +
+    FakeRecordCall(L"CopyFileW(" + FakeQuoted(existingFileName) + L", " + FakeQuoted(newFileName) + L", " +
                    std::to_wstring(failIfExists) + L")");
     const auto source = kernel.files.find(existingFileName);
     if (source == kernel.files.end()) {

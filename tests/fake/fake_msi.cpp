@@ -37,10 +37,6 @@ const FakeResetRegistration reset([] {
     handles = Handles{};
 });
 
-std::wstring Quoted(LPCWSTR text) {
-    return text == nullptr ? L"null" : L"\"" + std::wstring(text) + L"\"";
-}
-
 std::wstring Upper(std::wstring text) {
     for (auto& c : text) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
     return text;
@@ -163,7 +159,7 @@ INSTALLUILEVEL MsiSetInternalUI(INSTALLUILEVEL level, HWND* window) {
 
 UINT MsiEnumRelatedProductsW(LPCWSTR upgradeCode, DWORD reserved, DWORD productIndex,
                              LPWSTR productBuffer) {
-    FakeRecordCall(L"MsiEnumRelatedProductsW(" + Quoted(upgradeCode) + L", " +
+    FakeRecordCall(L"MsiEnumRelatedProductsW(" + FakeQuoted(upgradeCode) + L", " +
                    std::to_wstring(reserved) + L", " + std::to_wstring(productIndex) + L")");
     if (auto code = Injected(L"MsiEnumRelatedProductsW")) return *code;
     DWORD index = 0;
@@ -180,7 +176,7 @@ UINT MsiEnumRelatedProductsW(LPCWSTR upgradeCode, DWORD reserved, DWORD productI
 }
 
 UINT MsiGetProductInfoW(LPCWSTR product, LPCWSTR property, LPWSTR valueBuffer, LPDWORD valueSize) {
-    FakeRecordCall(L"MsiGetProductInfoW(" + Quoted(product) + L", " + Quoted(property) + L", " +
+    FakeRecordCall(L"MsiGetProductInfoW(" + FakeQuoted(product) + L", " + FakeQuoted(property) + L", " +
                    std::to_wstring(*valueSize) + L")");
     if (auto code = Injected(L"MsiGetProductInfoW")) return *code;
     const FakeMsiProduct* found = FindProduct(product);
@@ -199,7 +195,7 @@ UINT MsiGetProductInfoW(LPCWSTR product, LPCWSTR property, LPWSTR valueBuffer, L
 }
 
 UINT MsiOpenDatabaseW(LPCWSTR databasePath, LPCWSTR persist, MSIHANDLE* database) {
-    FakeRecordCall(L"MsiOpenDatabaseW(" + Quoted(databasePath) + L", " +
+    FakeRecordCall(L"MsiOpenDatabaseW(" + FakeQuoted(databasePath) + L", " +
                    std::to_wstring(reinterpret_cast<std::uintptr_t>(persist)) + L")");
     if (auto code = Injected(L"MsiOpenDatabaseW")) return *code;
     const auto package = msi.packages.find(databasePath);
@@ -229,7 +225,7 @@ UINT MsiCloseHandle(MSIHANDLE handle) {
 UINT MsiEnableLogW(DWORD logMode, LPCWSTR logFile, DWORD logAttributes) {
     wchar_t mode[16];
     std::swprintf(mode, 16, L"0x%X", logMode);
-    FakeRecordCall(L"MsiEnableLogW(" + std::wstring(mode) + L", " + Quoted(logFile) + L", " +
+    FakeRecordCall(L"MsiEnableLogW(" + std::wstring(mode) + L", " + FakeQuoted(logFile) + L", " +
                    std::to_wstring(logAttributes) + L")");
     msi.logSettings.push_back({logMode, logFile == nullptr ? L"" : logFile, logAttributes});
     if (auto code = Injected(L"MsiEnableLogW")) return *code;
@@ -238,7 +234,7 @@ UINT MsiEnableLogW(DWORD logMode, LPCWSTR logFile, DWORD logAttributes) {
 }
 
 UINT MsiInstallProductW(LPCWSTR packagePath, LPCWSTR commandLine) {
-    FakeRecordCall(L"MsiInstallProductW(" + Quoted(packagePath) + L", " + Quoted(commandLine) + L")");
+    FakeRecordCall(L"MsiInstallProductW(" + FakeQuoted(packagePath) + L", " + FakeQuoted(commandLine) + L")");
     FakeMsiInstall install{packagePath, commandLine, handles.logFile, ERROR_SUCCESS};
     auto product = std::find_if(msi.products.begin(), msi.products.end(),
                                 [&](const FakeMsiProduct& p) { return p.localPackage == packagePath; });
@@ -262,7 +258,7 @@ UINT MsiInstallProductW(LPCWSTR packagePath, LPCWSTR commandLine) {
 }
 
 UINT MsiDatabaseOpenViewW(MSIHANDLE database, LPCWSTR query, MSIHANDLE* view) {
-    FakeRecordCall(L"MsiDatabaseOpenViewW(" + Quoted(query) + L")");
+    FakeRecordCall(L"MsiDatabaseOpenViewW(" + FakeQuoted(query) + L")");
     Object* db = Find(database, kMsiDatabaseKind);
     if (db == nullptr) return kMsiInvalidHandle;
     if (auto code = Injected(L"MsiDatabaseOpenViewW", query)) return *code;
@@ -278,9 +274,9 @@ UINT MsiDatabaseOpenViewW(MSIHANDLE database, LPCWSTR query, MSIHANDLE* view) {
 UINT MsiViewExecute(MSIHANDLE view, MSIHANDLE record) {
     Object* v = Find(view, kMsiViewKind);
     const Object* r = record == 0 ? nullptr : Find(record, kMsiRecordKind);
-    std::wstring call = L"MsiViewExecute(" + Quoted(v == nullptr ? nullptr : v->statement.c_str());
+    std::wstring call = L"MsiViewExecute(" + FakeQuoted(v == nullptr ? nullptr : v->statement.c_str());
     if (r != nullptr) {
-        for (std::size_t i = 1; i < r->fields.size(); ++i) call += L", " + Quoted(r->fields[i].c_str());
+        for (std::size_t i = 1; i < r->fields.size(); ++i) call += L", " + FakeQuoted(r->fields[i].c_str());
     } else {
         call += record == 0 ? L", 0" : L", bad record";
     }
@@ -294,7 +290,7 @@ UINT MsiViewExecute(MSIHANDLE view, MSIHANDLE record) {
 
 UINT MsiViewFetch(MSIHANDLE view, MSIHANDLE* record) {
     Object* v = Find(view, kMsiViewKind);
-    FakeRecordCall(L"MsiViewFetch(" + Quoted(v == nullptr ? nullptr : v->statement.c_str()) + L")");
+    FakeRecordCall(L"MsiViewFetch(" + FakeQuoted(v == nullptr ? nullptr : v->statement.c_str()) + L")");
     if (v == nullptr) return kMsiInvalidHandle;
     if (auto code = Injected(L"MsiViewFetch", v->statement)) return *code;
     if (!v->executed) return kMsiFunctionFailed;
@@ -340,7 +336,7 @@ MSIHANDLE MsiCreateRecord(UINT params) {
 }
 
 UINT MsiRecordSetStringW(MSIHANDLE record, UINT field, LPCWSTR value) {
-    FakeRecordCall(L"MsiRecordSetStringW(" + std::to_wstring(field) + L", " + Quoted(value) + L")");
+    FakeRecordCall(L"MsiRecordSetStringW(" + std::to_wstring(field) + L", " + FakeQuoted(value) + L")");
     Object* r = Find(record, kMsiRecordKind);
     if (r == nullptr) return kMsiInvalidHandle;
     if (auto code = Injected(L"MsiRecordSetStringW", L"", field)) return *code;

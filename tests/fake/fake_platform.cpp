@@ -18,6 +18,10 @@ FakeCallLog& FakeCalls() {
 
 void FakeRecordCall(std::wstring call) { FakeCalls().calls.push_back(std::move(call)); }
 
+std::wstring FakeQuoted(const wchar_t* text) {
+    return text == nullptr ? L"null" : L"\"" + std::wstring(text) + L"\"";
+}
+
 void FakeHandleOpened(const std::string& kind) { ++FakeCalls().openHandles[kind]; }
 
 bool FakeHandleClosed(const std::string& kind) {

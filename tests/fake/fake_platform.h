@@ -20,6 +20,8 @@ struct FakeCallLog {
 FakeCallLog& FakeCalls();
 
 void FakeRecordCall(std::wstring call);
+// A text argument as a call record shows it: "text", or null.
+std::wstring FakeQuoted(const wchar_t* text);
 void FakeHandleOpened(const std::string& kind);
 // Returns false (and counts a bad close) when no handle of that kind is open.
 bool FakeHandleClosed(const std::string& kind);

@@ -25,10 +25,6 @@ const FakeResetRegistration reset([] {
     handles = Handles{};
 });
 
-std::wstring Quoted(LPCWSTR text) {
-    return text == nullptr ? L"null" : L"\"" + std::wstring(text) + L"\"";
-}
-
 std::wstring Hex(DWORD value) {
     wchar_t text[16];
     std::swprintf(text, 16, L"0x%x", static_cast<unsigned>(value));
@@ -51,7 +47,7 @@ std::map<std::wstring, FakeRegistryKey>& View(bool view32) {
 FakeRegistry& TheFakeRegistry() { return registry; }
 
 LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM samDesired, PHKEY result) {
-    FakeRecordCall(L"RegOpenKeyExW(" + KeyName(key) + L", " + Quoted(subKey) + L", " +
+    FakeRecordCall(L"RegOpenKeyExW(" + KeyName(key) + L", " + FakeQuoted(subKey) + L", " +
                    std::to_wstring(options) + L", " + Hex(samDesired) + L")");
     if (key != HKEY_LOCAL_MACHINE || subKey == nullptr) return kErrorInvalidHandle;
     if (registry.openError != 0) return registry.openError;
@@ -65,8 +61,8 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM samDesired, P
 }
 
 LONG RegDeleteKeyValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName) {
-    FakeRecordCall(L"RegDeleteKeyValueW(" + KeyName(key) + L", " + Quoted(subKey) + L", " +
-                   Quoted(valueName) + L")");
+    FakeRecordCall(L"RegDeleteKeyValueW(" + KeyName(key) + L", " + FakeQuoted(subKey) + L", " +
+                   FakeQuoted(valueName) + L")");
     const auto opened = handles.open.find(key);
     if (opened == handles.open.end()) return kErrorInvalidHandle;
     if (registry.deleteStatus) return *registry.deleteStatus;

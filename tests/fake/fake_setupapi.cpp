@@ -27,10 +27,6 @@ struct SetupApiModel {
 SetupApiModel setupapi;
 const FakeResetRegistration reset([] { setupapi = SetupApiModel{}; });
 
-std::wstring Quoted(PCWSTR text) {
-    return text == nullptr ? L"null" : L"\"" + std::wstring(text) + L"\"";
-}
-
 std::uintptr_t SetNumber(HDEVINFO set) { return reinterpret_cast<std::uintptr_t>(set) >> 4; }
 
 std::wstring SetName(HDEVINFO set) { return L"set" + std::to_wstring(SetNumber(set)); }
@@ -85,7 +81,7 @@ HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND par
                               DWORD flags) {
     FakeRecordCall(L"SetupDiGetClassDevsW(" +
                    (classGuid == nullptr ? std::wstring(L"null") : FakeGuidText(*classGuid)) +
-                   L", " + Quoted(enumerator) + L", " + (parent == nullptr ? L"null" : L"window") +
+                   L", " + FakeQuoted(enumerator) + L", " + (parent == nullptr ? L"null" : L"window") +
                    L", " + std::to_wstring(flags) + L")");
     const std::wstring hardwareId = enumerator == nullptr ? L"" : enumerator;
     const FakeDeviceSetScript& script = setupapi.script.hardwareIds[hardwareId];
@@ -173,7 +169,7 @@ BOOL SetupDiDestroyDeviceInfoList(HDEVINFO deviceInfoSet) {
 }
 
 BOOL SetupUninstallOEMInfW(PCWSTR infFileName, DWORD flags, PVOID reserved) {
-    FakeRecordCall(L"SetupUninstallOEMInfW(" + Quoted(infFileName) + L", " +
+    FakeRecordCall(L"SetupUninstallOEMInfW(" + FakeQuoted(infFileName) + L", " +
                    std::to_wstring(flags) + L", " + (reserved == nullptr ? L"null" : L"reserved") +
                    L")");
     const auto error = setupapi.script.uninstallErrors.find(infFileName);

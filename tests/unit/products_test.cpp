@@ -8,6 +8,7 @@
 #include "products/package_database.h"
 #include "products/related_products.h"
 #include "run/run_cleanup.h"
+#include "unit/clean_machine.h"
 #include "unit/report_fixture.h"
 
 namespace {
@@ -347,17 +348,7 @@ TEST_F(ProductsTest, ARunRemovesTheScannerProductsWithALogEach) {
         "Found driver product package: {8C2F6A19-1111-4705-B1A6-93D0E7254C8A}", kOpened,
         "Driver product package cache path: C:\\b.msi", kRemoved,
         "", "Check product upgrade code: {3A7E05D2-9B61-4c38-8F2D-A64E1B07C59E}",
-        // the other passes, on a machine without anything else of the scanner
-        "", "Check registry entries",
-        "", "Check device with HardwareId: USB\\VID_7F3A&PID_0031",
-        "", "Check device with HardwareId: USB\\VID_7F3A&PID_0036",
-        "", "Check device with HardwareId: USB\\VID_7F3A&PID_0042",
-        "", "Check device with HardwareId: USB\\VID_7F3A&PID_0047",
-        "", "Check device with HardwareId: USB\\VID_7F3A&PID_0053",
-        "", "Check device with HardwareId: USB\\VID_7F3A&PID_0058",
-        "", "Check device with HardwareId: USB\\VID_7F3A&PID_0064",
-        "", "Check device with HardwareId: USB\\VID_7F3A&PID_8064",
-    });
+    }) + kRegistryOnCleanMachine + kDevicesOnCleanMachine;
     const std::string console = Console();
     EXPECT_EQ(console.substr(console.find("[y/N]? ") + 7), report + "Press any key to continue\n");
     EXPECT_EQ(RunLogText(), "Nerovan Driver Cleanup utility v.0.9.4\n\n" + report);
