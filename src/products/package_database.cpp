@@ -1,6 +1,6 @@
 #include "products/package_database.h"
 
-#include <cwchar>
+#include <algorithm>
 #include <initializer_list>
 #include <vector>
 
@@ -28,6 +28,12 @@ void ReportCodeLine(const wchar_t* text, UINT code) {
     ReportEndLine();
 }
 
+// The text the installer left in a buffer, up to its first NUL and never
+// past the buffer's end.
+std::wstring TextIn(const wchar_t* buffer, std::size_t capacity) {
+    return std::wstring(buffer, std::find(buffer, buffer + capacity, L'\0'));
+}
+
 // Product codes are GUIDs: the same text in either letter case is the same
 // product (the installer lists codes in upper case).
 bool SameProductCode(const wchar_t* a, const wchar_t* b) {
@@ -48,7 +54,10 @@ UINT ReadRecordString(MSIHANDLE record, UINT field, std::wstring& text) {
             buffer.resize(size + 1);
             continue;
         }
-        text = result == ERROR_SUCCESS ? std::wstring(buffer.data()) : std::wstring();
+        // Up to the first NUL, and never past the buffer.
+        text = result == ERROR_SUCCESS
+                   ? TextIn(buffer.data(), buffer.size())
+                   : std::wstring();
         return result;
     }
 }
@@ -150,7 +159,7 @@ bool FindVersionLaunchCondition(MSIHANDLE database, std::wstring& description) {
         wchar_t condition[261];
         DWORD conditionSize = 261;
         if (MsiRecordGetStringW(record, 1, condition, &conditionSize) == ERROR_SUCCESS &&
-            std::wcscmp(condition, kOldLaunchCondition) == 0) {
+            TextIn(condition, 261) == kOldLaunchCondition) {
             ReadRecordString(record, 2, description);
             ReportText(L"Invalid condition description string: ");
             ReportText(description.c_str());

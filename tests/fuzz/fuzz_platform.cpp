@@ -164,6 +164,10 @@ UINT MsiRecordGetStringW(MSIHANDLE record, UINT, LPWSTR valueBuffer, LPDWORD val
     const UINT code = FuzzChance(8) ? FuzzCode() : 0;
     if (code != 0 && code != ERROR_MORE_DATA) return code;
     const std::wstring text = FuzzText();
+    if (FuzzChance(8)) {  // a hostile answer: a full buffer without terminator
+        WriteUnits(valueBuffer, *valueSize, std::wstring(*valueSize, L'r'), true);
+        return 0;
+    }
     WriteUnits(valueBuffer, *valueSize, text, false);
     const bool fits = text.size() < *valueSize;
     *valueSize = static_cast<DWORD>(text.size());
