@@ -47,7 +47,15 @@ echo "== exit code: ${rc:-0}"
 echo "== files left in $demo/run:"
 ls -l "$demo/run"
 # What is left of the scanner on the demo machine after the run.
+traces=0
 for check in "$root"/demo/check.d/*.sh; do
     [[ -e $check ]] || continue
-    bash "$check"
+    bash "$check" || traces=1
 done
+echo
+if ((traces == 0)); then
+    echo "== nothing of the scanner is left on the demo machine; the other maker's product and the key's other value are still there"
+else
+    echo "== traces of the scanner are left on the demo machine (see above)"
+    exit 1
+fi

@@ -9,3 +9,5 @@ echo "== registry: $key, 32-bit view, after the run:"
 if ! "$NRV_WINE64" reg query "$key" /reg:32 2>/dev/null | tr -d '\r' | grep -v '^$'; then
     echo "(no such key)"
 fi
+# Fails while the mark is still there.
+! "$NRV_WINE64" reg query "$key" /v DriverName /reg:32 >/dev/null 2>&1
