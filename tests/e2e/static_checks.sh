@@ -30,6 +30,15 @@ nm=${objdump%objdump}nm
 symbols=$("$nm" "$exe")
 grep -q "__DELAY_IMPORT_DESCRIPTOR_libmsi_delay_a" <<<"$symbols" && grep -aq 'msi\.dll' "$exe" \
     && ok "delay-loads msi.dll" || fail "no delay-load of msi.dll"
+# The delay-loaded installer functions are looked up by their plain names,
+# as msi.dll exports them (in the 32-bit program only the symbol table holds
+# the stdcall-decorated names).
+names=$(strings -a "$exe")
+missing=0
+for function in $(grep -oE '^ +Msi[A-Za-z]+' "$source_dir/cmake/msi-x64.def"); do
+    grep -qx "$function" <<<"$names" || { fail "no import name $function"; missing=1; }
+done
+((missing == 0)) && ok "installer functions imported by plain name"
 grep -aq "$source_dir" "$exe" && fail "a build path is in the program" || ok "no build path in the program"
 
 grep -aq 'level="requireAdministrator" uiAccess="false"' "$exe" && ok "manifest requests administrator" || fail "no requireAdministrator manifest"
