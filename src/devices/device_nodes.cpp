@@ -1,9 +1,8 @@
 #include "devices/device_nodes.h"
 
-#include <algorithm>
-#include <iterator>
 #include <memory>
 
+#include "platform/buffer_text.h"
 #include "report/report_writer.h"
 
 namespace {
@@ -25,21 +24,9 @@ struct DeviceSetCloser {
 };
 using DeviceSet = std::unique_ptr<void, DeviceSetCloser>;
 
-// The text a query left in the buffer, up to its first NUL. A platform that
-// fills the whole buffer without a NUL yields the buffer, never more.
-std::wstring TextIn(const DeviceText& buffer) {
-    return std::wstring(std::begin(buffer), std::find(std::begin(buffer), std::end(buffer), L'\0'));
-}
-
 void ReportTextLine(const wchar_t* label, const std::wstring& text) {
     ReportText(label);
     ReportText(text.c_str());
-    ReportEndLine();
-}
-
-void ReportError(const char* message, DWORD code) {
-    ReportText(message);
-    ReportUnsigned(code);
     ReportEndLine();
 }
 
@@ -75,28 +62,28 @@ void RemoveDeviceNode(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, InfNameSet& i
 
     DeviceText text;
     if (SetupDiGetDeviceInstanceIdW(deviceSet, &device, text, kDeviceTextLength, nullptr)) {
-        ReportTextLine(L"Device instance id: ", TextIn(text));
+        ReportTextLine(L"Device instance id: ", TextInBuffer(text));
     } else if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_ITEMS) {
-        ReportError("Can't get device instance id. Error: ", error);
+        ReportCodeLine("Can't get device instance id. Error: ", error);
     }
 
     // Read before the removal: afterwards the node and its properties are gone.
     if (ReadProperty(deviceSet, device, kDriverInfPathKey, text)) {
-        const std::wstring infName = TextIn(text);
+        const std::wstring infName = TextInBuffer(text);
         ReportTextLine(L"Device inf file path: ", infName);
         infNames.insert(infName);
     } else {
-        ReportError("Can't get device inf file path. Error: ", GetLastError());
+        ReportCodeLine("Can't get device inf file path. Error: ", GetLastError());
     }
 
     if (ReadProperty(deviceSet, device, kDriverVersionKey, text)) {
-        ReportTextLine(L"Device driver version: ", TextIn(text));
+        ReportTextLine(L"Device driver version: ", TextInBuffer(text));
     }
 
     if (SetupDiCallClassInstaller(DIF_REMOVE, deviceSet, &device)) {
         ReportLine(L"Device node has removed successfully");
     } else {
-        ReportError("Can't remove device node. Error: ", GetLastError());
+        ReportCodeLine("Can't remove device node. Error: ", GetLastError());
     }
 }
 
@@ -109,7 +96,7 @@ void RemoveDevicesByHardwareId(const wchar_t* hardwareId, InfNameSet& infNames) 
     // Without DIGCF_PRESENT: nodes of devices not attached now are members too.
     const HDEVINFO created = SetupDiGetClassDevsW(nullptr, hardwareId, nullptr, DIGCF_ALLCLASSES);
     if (created == INVALID_HANDLE_VALUE) {
-        ReportError("Can't create device information set. Error: ", GetLastError());
+        ReportCodeLine("Can't create device information set. Error: ", GetLastError());
         return;
     }
     const DeviceSet deviceSet(created);
@@ -122,6 +109,6 @@ void RemoveDevicesByHardwareId(const wchar_t* hardwareId, InfNameSet& infNames) 
         ++index;
     }
     if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_ITEMS) {
-        ReportError("Can't enumerate device information set. Error: ", error);
+        ReportCodeLine("Can't enumerate device information set. Error: ", error);
     }
 }

@@ -12,9 +12,7 @@ void RemoveDriverPackages(const InfNameSet& infNames) {
         if (SetupUninstallOEMInfW(infName.c_str(), SUOI_FORCEDELETE, nullptr)) {
             ReportLine(L"Device inf file has removed successfully");
         } else {
-            ReportText("Can't remove device inf file. Error: ");
-            ReportUnsigned(GetLastError());
-            ReportEndLine();
+            ReportCodeLine("Can't remove device inf file. Error: ", GetLastError());
         }
     }
 }

@@ -1,9 +1,9 @@
 #include "products/package_database.h"
 
-#include <algorithm>
 #include <initializer_list>
 #include <vector>
 
+#include "platform/buffer_text.h"
 #include "report/report_writer.h"
 
 namespace {
@@ -21,18 +21,6 @@ constexpr const wchar_t* kActionQuery =
     L"SELECT * FROM `InstallExecuteSequence` WHERE `Action`='CheckDriverUninstallResult'";
 constexpr const wchar_t* kActionUpdate =
     L"UPDATE  `InstallExecuteSequence` SET `Condition` = '0' WHERE `Action`='CheckDriverUninstallResult'";
-
-void ReportCodeLine(const wchar_t* text, UINT code) {
-    ReportText(text);
-    ReportUnsigned(code);
-    ReportEndLine();
-}
-
-// The text the installer left in a buffer, up to its first NUL and never
-// past the buffer's end.
-std::wstring TextIn(const wchar_t* buffer, std::size_t capacity) {
-    return std::wstring(buffer, std::find(buffer, buffer + capacity, L'\0'));
-}
 
 // Product codes are GUIDs: the same text in either letter case is the same
 // product (the installer lists codes in upper case).
@@ -56,7 +44,7 @@ UINT ReadRecordString(MSIHANDLE record, UINT field, std::wstring& text) {
         }
         // Up to the first NUL, and never past the buffer.
         text = result == ERROR_SUCCESS
-                   ? TextIn(buffer.data(), buffer.size())
+                   ? TextInBuffer(buffer.data(), buffer.size())
                    : std::wstring();
         return result;
     }
@@ -159,7 +147,7 @@ bool FindVersionLaunchCondition(MSIHANDLE database, std::wstring& description) {
         wchar_t condition[261];
         DWORD conditionSize = 261;
         if (MsiRecordGetStringW(record, 1, condition, &conditionSize) == ERROR_SUCCESS &&
-            TextIn(condition, 261) == kOldLaunchCondition) {
+            TextInBuffer(condition, 261) == kOldLaunchCondition) {
             ReadRecordString(record, 2, description);
             ReportText(L"Invalid condition description string: ");
             ReportText(description.c_str());

@@ -1,10 +1,9 @@
 #include "products/related_products.h"
 
-#include <algorithm>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "platform/buffer_text.h"
 #include "platform/platform.h"
 #include "products/package_database.h"
 #include "report/report_writer.h"
@@ -13,19 +12,6 @@ namespace {
 
 constexpr DWORD kInstallerLogMode = INSTALLLOGMODE_VERBOSE | INSTALLLOGMODE_PROPERTYDUMP;
 constexpr DWORD kInstallerLogAttributes = INSTALLLOGATTRIBUTES_FLUSHEACHLINE;
-
-// The text the installer left in a buffer, up to its first NUL: never past
-// the buffer, even if the installer filled it without one.
-template <std::size_t N>
-std::wstring TextIn(const wchar_t (&buffer)[N]) {
-    return std::wstring(std::begin(buffer), std::find(std::begin(buffer), std::end(buffer), L'\0'));
-}
-
-void ReportCodeLine(const wchar_t* text, UINT code) {
-    ReportText(text);
-    ReportUnsigned(code);
-    ReportEndLine();
-}
 
 }  // namespace
 
@@ -44,7 +30,7 @@ void PurgeRelatedProducts(const wchar_t* upgradeCode) {
     for (DWORD index = 0;; ++index) {
         result = MsiEnumRelatedProductsW(upgradeCode, 0, index, productCode);
         if (result != ERROR_SUCCESS) break;
-        productCodes.push_back(TextIn(productCode));
+        productCodes.push_back(TextInBuffer(productCode));
     }
 
     for (const std::wstring& code : productCodes) RemoveProduct(code.c_str());
@@ -68,7 +54,7 @@ void RemoveProduct(const wchar_t* productCode) {
         ReportCodeLine(L"Can't get product local cache path property. Error: ", result);
         return;
     }
-    const std::wstring packagePath = TextIn(packageBuffer);
+    const std::wstring packagePath = TextInBuffer(packageBuffer);
 
     MSIHANDLE database = 0;
     result = MsiOpenDatabaseW(packagePath.c_str(), MSIDBOPEN_TRANSACT, &database);

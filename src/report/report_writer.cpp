@@ -54,6 +54,18 @@ void ReportEndLine() {
     ToBoth([](std::ostream& out) { out << '\n' << std::flush; });
 }
 
+void ReportCodeLine(const wchar_t* text, std::uint32_t code) {
+    ReportText(text);
+    ReportUnsigned(code);
+    ReportEndLine();
+}
+
+void ReportCodeLine(const char* text, std::uint32_t code) {
+    ReportText(text);
+    ReportUnsigned(code);
+    ReportEndLine();
+}
+
 void ReportLine(const wchar_t* text) {
     ReportText(text);
     ReportEndLine();

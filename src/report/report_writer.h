@@ -18,6 +18,10 @@ void ReportSigned(std::int32_t value);
 void ReportHex(std::uint32_t value);
 void ReportEndLine();
 
+// A whole report line of a failure text followed by its error code.
+void ReportCodeLine(const wchar_t* text, std::uint32_t code);
+void ReportCodeLine(const char* text, std::uint32_t code);
+
 // Convenience: a whole report line of one text.
 void ReportLine(const wchar_t* text);
 void ReportLine(const char* text);
