@@ -37,12 +37,3 @@ include(${CMAKE_SOURCE_DIR}/tests/e2e/E2E.cmake)
 add_test(NAME fuzz_short COMMAND ${NRV_FUZZ_BUILD_DIR}/nrv_fuzz -runs=30000 -max_len=512
          -seed=1 -print_final_stats=1)
 set_tests_properties(fuzz_short PROPERTIES TIMEOUT 600)
-
-# Release archive: both programs and the README (scripts/package.sh).
-install(FILES ${NRV_EXE64} ${NRV_EXE32} ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
-set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_NAME NrvDriverCleanup)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_FILE_NAME NrvDriverCleanup-${PROJECT_VERSION})
-set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
-include(CPack)

@@ -54,4 +54,8 @@ add_test(NAME reproducible_build_x86 COMMAND bash ${NRV_E2E_DIR}/reproducible_bu
          ${CMAKE_SOURCE_DIR} mingw-x86.cmake ${NRV_EXE32})
 set_tests_properties(reproducible_build_x64 reproducible_build_x86 PROPERTIES TIMEOUT 600)
 
+# The release zips as scripts/package.sh packs them, unsigned and signed.
+add_test(NAME release_package COMMAND bash ${NRV_E2E_DIR}/release_package.sh ${CMAKE_SOURCE_DIR})
+set_tests_properties(release_package PROPERTIES TIMEOUT 120)
+
 include(${NRV_E2E_DIR}/products/Packages.cmake)
