@@ -12,12 +12,14 @@
 # the release is unsigned. Unsigned, the same sources give the same zip bytes.
 set -euo pipefail
 export LC_ALL=C   # file name order in SHA256SUMS and in the zips
-cd "$(dirname "$0")/.."
 build=1
 if [[ ${1:-} == --no-build ]]; then build=0; shift; fi
-out=$(realpath -m "${1:-build/package}")
-
-pfx=${NRV_SIGN_PFX:-} password_file=${NRV_SIGN_PASSWORD_FILE:-} timestamp_url=${NRV_SIGN_TIMESTAMP_URL:-}
+# Paths given relative to the working directory, before moving to the sources.
+out=$(realpath -m "${1:-$(dirname "$0")/../build/package}")
+pfx=${NRV_SIGN_PFX:+$(realpath -m "$NRV_SIGN_PFX")}
+password_file=${NRV_SIGN_PASSWORD_FILE:+$(realpath -m "$NRV_SIGN_PASSWORD_FILE")}
+timestamp_url=${NRV_SIGN_TIMESTAMP_URL:-}
+cd "$(dirname "$0")/.."
 if [[ -n $pfx || -n $password_file ]]; then
     [[ -n $pfx && -n $password_file ]] \
         || { echo "package.sh: set both NRV_SIGN_PFX and NRV_SIGN_PASSWORD_FILE, or neither" >&2; exit 2; }
