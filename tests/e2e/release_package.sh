@@ -18,7 +18,7 @@ name=NrvDriverCleanup-$version
 
 "$package" --no-build "$work/unsigned" >"$work/unsigned.log"
 sleep 2  # a zip time stamp counts in steps of two seconds
-(umask 077 && TZ=Asia/Kolkata "$package" --no-build "$work/again" >/dev/null)
+(umask 077 && TZ=IST-5:30 "$package" --no-build "$work/again" >/dev/null)
 grep -qx "unsigned: NRV_SIGN_PFX and NRV_SIGN_PASSWORD_FILE are not set" "$work/unsigned.log" \
     && ok "says it is unsigned" || fail "no line saying the release is unsigned"
 for zip in $name.zip $name-symbols.zip; do
