@@ -29,11 +29,17 @@ target_link_options(nrv_unit_tests PRIVATE ${NRV_SANITIZERS})
 target_link_libraries(nrv_unit_tests PRIVATE nrv_core nrv_fake_platform nrv_core GTest::gtest_main)
 
 include(GoogleTest)
-gtest_discover_tests(nrv_unit_tests DISCOVERY_TIMEOUT 60)
+# Every test has a time limit of its own, so a loop that never ends fails
+# that test instead of holding up the whole run.
+gtest_discover_tests(nrv_unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 30)
 
 include(${CMAKE_SOURCE_DIR}/tests/e2e/E2E.cmake)
 
 # A short fuzzing run of the fuzz preset's target (scripts/fuzz.sh runs long).
 add_test(NAME fuzz_short COMMAND ${NRV_FUZZ_BUILD_DIR}/nrv_fuzz -runs=30000 -max_len=512
          -seed=1 -print_final_stats=1)
-set_tests_properties(fuzz_short PROPERTIES TIMEOUT 600)
+set_tests_properties(fuzz_short PROPERTIES TIMEOUT 300)
+
+add_test(NAME time_limits COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
+         -DUNIT_LIMIT=30 -DOTHER_LIMIT=300 -P ${CMAKE_SOURCE_DIR}/tests/check_time_limits.cmake)
+set_tests_properties(time_limits PROPERTIES TIMEOUT 60)

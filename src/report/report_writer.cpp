@@ -12,9 +12,10 @@ std::string Narrow(const wchar_t* text) {
     for (; *text != L'\0'; ++text) {
         const auto unit = static_cast<std::uint32_t>(*text);
         // Characters outside the 8-bit range cannot be written; control
-        // characters (line ends among them) in a text from the system would
-        // break the report into lines the program never wrote.
-        const bool writable = unit >= 0x20u && unit <= 0xFFu;
+        // characters (line ends among them, and DEL and the C1 controls such
+        // as U+0085 next line) in a text from the system would break the
+        // report into lines the program never wrote.
+        const bool writable = (unit >= 0x20u && unit < 0x7Fu) || (unit >= 0xA0u && unit <= 0xFFu);
         narrow.push_back(writable ? static_cast<char>(static_cast<unsigned char>(unit)) : '?');
     }
     return narrow;

@@ -33,26 +33,26 @@ foreach(exe_and_arch "${NRV_EXE64};x64;${NRV_OBJDUMP64};x86_64-windows"
     add_test(NAME static_checks_${arch}
              COMMAND bash ${NRV_E2E_DIR}/static_checks.sh ${exe} ${arch} ${objdump} ${CMAKE_SOURCE_DIR}
                      $<TARGET_FILE:pe_imports> ${NRV_WINE_DLLS_DIR}/${dlls})
-    set_tests_properties(static_checks_${arch} PROPERTIES TIMEOUT 120)
+    set_tests_properties(static_checks_${arch} PROPERTIES TIMEOUT 60)
 endforeach()
 
 add_test(NAME e2e_wine_template COMMAND bash ${NRV_E2E_DIR}/make_template.sh)
 set_tests_properties(e2e_wine_template PROPERTIES
-    ENVIRONMENT "${NRV_E2E_ENV}" FIXTURES_SETUP wine_template TIMEOUT 600)
+    ENVIRONMENT "${NRV_E2E_ENV}" FIXTURES_SETUP wine_template TIMEOUT 300)
 
 file(GLOB NRV_E2E_SCENARIOS CONFIGURE_DEPENDS ${NRV_E2E_DIR}/scenarios/*.sh)
 foreach(scenario ${NRV_E2E_SCENARIOS})
     get_filename_component(name ${scenario} NAME_WE)
     add_test(NAME e2e_${name} COMMAND bash ${scenario})
     set_tests_properties(e2e_${name} PROPERTIES
-        ENVIRONMENT "${NRV_E2E_ENV}" FIXTURES_REQUIRED wine_template TIMEOUT 600)
+        ENVIRONMENT "${NRV_E2E_ENV}" FIXTURES_REQUIRED wine_template TIMEOUT 180)
 endforeach()
 
 add_test(NAME reproducible_build_x64 COMMAND bash ${NRV_E2E_DIR}/reproducible_build.sh
          ${CMAKE_SOURCE_DIR} mingw-x64.cmake ${NRV_EXE64})
 add_test(NAME reproducible_build_x86 COMMAND bash ${NRV_E2E_DIR}/reproducible_build.sh
          ${CMAKE_SOURCE_DIR} mingw-x86.cmake ${NRV_EXE32})
-set_tests_properties(reproducible_build_x64 reproducible_build_x86 PROPERTIES TIMEOUT 600)
+set_tests_properties(reproducible_build_x64 reproducible_build_x86 PROPERTIES TIMEOUT 300)
 
 # The release zips as scripts/package.sh packs them, unsigned and signed.
 add_test(NAME release_package COMMAND bash ${NRV_E2E_DIR}/release_package.sh ${CMAKE_SOURCE_DIR})

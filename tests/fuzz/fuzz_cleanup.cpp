@@ -101,8 +101,10 @@ bool InTable(std::string_view text, const wchar_t* const* table) {
 }
 
 bool PlatformText(std::string_view text) {
-    for (char c : text)
-        if (static_cast<unsigned char>(c) < 0x20) return false;  // a platform text must not make lines of its own
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0)) return false;  // a platform text must not make lines of its own
+    }
     return true;
 }
 

@@ -80,9 +80,9 @@ TEST_F(ReportWriterTest, CharactersAboveByteRangeBecomeQuestionMarksAndOutputGoe
 
 TEST_F(ReportWriterTest, ControlCharactersInATextCannotStartALine) {
     OpenLog();
-    ReportText(L"id\r\nCheck registry entries\tx\x1b");
+    ReportText(L"id\r\nCheck registry entries\tx\x1b ~\x7f\x85\x9f \xa0\xff");
     ReportEndLine();
-    const std::string expected = "id??Check registry entries?x?\n";
+    const std::string expected = "id??Check registry entries?x? ~??? \xA0\xFF\n";
     EXPECT_EQ(Console(), expected);
     EXPECT_EQ(RunLogText(), expected);
 }
