@@ -44,12 +44,3 @@ set_tests_properties(fuzz_short PROPERTIES TIMEOUT 300)
 add_test(NAME time_limits COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
          -DUNIT_LIMIT=30 -DOTHER_LIMIT=300 -P ${CMAKE_SOURCE_DIR}/tests/check_time_limits.cmake)
 set_tests_properties(time_limits PROPERTIES TIMEOUT 60)
-
-# Release archive: both programs and the README (scripts/package.sh).
-install(FILES ${NRV_EXE64} ${NRV_EXE32} ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
-set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_NAME NrvDriverCleanup)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_FILE_NAME NrvDriverCleanup-${PROJECT_VERSION})
-set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
-include(CPack)

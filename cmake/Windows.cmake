@@ -40,10 +40,19 @@ add_dependencies(nrv_cleanup nrv_msi_delaylib)
 
 target_link_libraries(nrv_cleanup PRIVATE nrv_core ${NRV_MSI_DELAYLIB} delayimp
                       setupapi ole32 advapi32 kernel32)
-# Reproducible: no link time stamp and no build paths in the image.
-target_compile_options(nrv_core PRIVATE -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
-target_compile_options(nrv_cleanup PRIVATE -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
+# Reproducible: no link time stamp and no build paths in the image or in its
+# debug information. The build folder's map comes last so that it wins when
+# the build folder lies inside the source folder.
+foreach(target nrv_core nrv_cleanup)
+    target_compile_options(${target} PRIVATE -g
+        -ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=.)
+endforeach()
 target_link_options(nrv_cleanup PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp)
+# The program leaves the link stripped; its symbols and debug information
+# (ours and the static runtime's) go to NrvDriverCleanupx64.exe.debug beside it.
+add_custom_command(TARGET nrv_cleanup POST_BUILD
+    COMMAND bash ${CMAKE_SOURCE_DIR}/cmake/strip_program.sh ${CMAKE_OBJCOPY} $<TARGET_FILE:nrv_cleanup>
+    VERBATIM)
 set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/run/resources.rc APPEND PROPERTY OBJECT_DEPENDS
     ${CMAKE_SOURCE_DIR}/src/run/NrvDriverCleanup.manifest)
 

@@ -3,7 +3,7 @@
 # is missing. Runs apt-get as root, or through sudo.
 set -euo pipefail
 
-packages=(cmake make g++ binutils googletest libgtest-dev mingw-w64 wine64 msitools wixl e2fsprogs clang libclang-rt-14-dev)
+packages=(cmake make g++ binutils googletest libgtest-dev mingw-w64 wine64 msitools wixl e2fsprogs clang libclang-rt-14-dev zip osslsigncode openssl)
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

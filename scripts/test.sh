@@ -4,6 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+scripts/fetch-wine-dlls.sh build/wine-dlls
 
 for preset in win-x64 win-x86 fuzz host; do
     cmake --preset "$preset" >/dev/null

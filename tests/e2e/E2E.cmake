@@ -18,12 +18,21 @@ set(NRV_E2E_ENV
     NRV_E2E_DIR=${NRV_E2E_DIR}
     NRV_E2E_BUILD=${CMAKE_BINARY_DIR}/e2e)
 
-foreach(exe_and_arch "${NRV_EXE64};x64;${NRV_OBJDUMP64}" "${NRV_EXE32};x86;${NRV_OBJDUMP32}")
+# Lists a program's imports and a DLL's exports for the static checks.
+add_executable(pe_imports ${NRV_E2E_DIR}/pe_imports.cpp)
+target_compile_options(pe_imports PRIVATE ${NRV_WARNINGS})
+
+# Wine's PE DLLs, fetched by scripts/fetch-wine-dlls.sh (scripts/test.sh runs it).
+set(NRV_WINE_DLLS_DIR ${CMAKE_SOURCE_DIR}/build/wine-dlls CACHE PATH "Wine's PE DLLs for the import check")
+foreach(exe_and_arch "${NRV_EXE64};x64;${NRV_OBJDUMP64};x86_64-windows"
+                     "${NRV_EXE32};x86;${NRV_OBJDUMP32};i386-windows")
     list(GET exe_and_arch 0 exe)
     list(GET exe_and_arch 1 arch)
     list(GET exe_and_arch 2 objdump)
+    list(GET exe_and_arch 3 dlls)
     add_test(NAME static_checks_${arch}
-             COMMAND bash ${NRV_E2E_DIR}/static_checks.sh ${exe} ${arch} ${objdump} ${CMAKE_SOURCE_DIR})
+             COMMAND bash ${NRV_E2E_DIR}/static_checks.sh ${exe} ${arch} ${objdump} ${CMAKE_SOURCE_DIR}
+                     $<TARGET_FILE:pe_imports> ${NRV_WINE_DLLS_DIR}/${dlls})
     set_tests_properties(static_checks_${arch} PROPERTIES TIMEOUT 60)
 endforeach()
 
@@ -44,5 +53,9 @@ add_test(NAME reproducible_build_x64 COMMAND bash ${NRV_E2E_DIR}/reproducible_bu
 add_test(NAME reproducible_build_x86 COMMAND bash ${NRV_E2E_DIR}/reproducible_build.sh
          ${CMAKE_SOURCE_DIR} mingw-x86.cmake ${NRV_EXE32})
 set_tests_properties(reproducible_build_x64 reproducible_build_x86 PROPERTIES TIMEOUT 300)
+
+# The release zips as scripts/package.sh packs them, unsigned and signed.
+add_test(NAME release_package COMMAND bash ${NRV_E2E_DIR}/release_package.sh ${CMAKE_SOURCE_DIR})
+set_tests_properties(release_package PROPERTIES TIMEOUT 120)
 
 include(${NRV_E2E_DIR}/products/Packages.cmake)

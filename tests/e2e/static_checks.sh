@@ -1,8 +1,10 @@
 #!/bin/bash
-# Checks a built program as a file: machine type, console subsystem, the DLLs
-# it imports, its manifest and its version resource.
+# Checks a built program as a file: machine type, console subsystem, no
+# debug sections, the DLLs it imports and that each imported function is
+# exported by that system DLL (Wine's PE DLLs of the same architecture stand
+# in for Windows'), its manifest and its version resource.
 set -euo pipefail
-exe=$1 arch=$2 objdump=$3 source_dir=$4
+exe=$1 arch=$2 objdump=$3 source_dir=$4 pe_imports=$5 system_dlls=$6
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 ok() { echo "ok: $*"; }
@@ -17,6 +19,7 @@ esac
 "$objdump" -f "$exe" | grep -q "file format $format" && ok "format $format" || fail "not $format"
 grep -q "^Magic[[:space:]]*$magic" <<<"$headers" && ok "magic $magic" || fail "magic is not $magic"
 grep -q "^Subsystem[[:space:]]*00000003" <<<"$headers" && ok "console subsystem" || fail "not a console program"
+"$objdump" -h "$exe" | grep -q '\.debug_' && fail "debug sections in the program" || ok "no debug sections"
 
 # Exactly the system DLLs the program needs; no runtime DLL of the compiler.
 expected_imports=$(printf '%s\n' $(cat "$(dirname "$0")/expected_imports.txt") | LC_ALL=C sort)
@@ -26,19 +29,26 @@ if [[ $imports == "$expected_imports" ]]; then ok "imports: $(echo $imports)"; e
 # msi.dll is delay-loaded, after the DLL search is limited to the system
 # directory: it must not be in the ordinary import table.
 grep -q "SetDefaultDllDirectories" <<<"$headers" && ok "imports SetDefaultDllDirectories" || fail "does not limit the DLL search"
-nm=${objdump%objdump}nm
-symbols=$("$nm" "$exe")
-grep -q "__DELAY_IMPORT_DESCRIPTOR_libmsi_delay_a" <<<"$symbols" && grep -aq 'msi\.dll' "$exe" \
-    && ok "delay-loads msi.dll" || fail "no delay-load of msi.dll"
-# The delay-loaded installer functions are looked up by their plain names,
-# as msi.dll exports them (in the 32-bit program only the symbol table holds
-# the stdcall-decorated names).
-names=$(strings -a "$exe")
+functions=$("$pe_imports" imports "$exe")
+grep -q "^delay msi\.dll " <<<"$functions" && ok "delay-loads msi.dll" || fail "no delay-load of msi.dll"
 missing=0
 for function in $(grep -oE '^ +Msi[A-Za-z]+' "$source_dir/cmake/msi-x64.def"); do
-    grep -qx "$function" <<<"$names" || { fail "no import name $function"; missing=1; }
+    grep -qx "delay msi.dll $function" <<<"$functions" || { fail "no delay-load of $function"; missing=1; }
 done
-((missing == 0)) && ok "installer functions imported by plain name"
+((missing == 0)) && ok "every installer function delay-loaded"
+
+# Each function resolves where Windows will look for it, by the name in the
+# table: a stdcall-decorated name (MsiOpenDatabaseW@12) would not.
+unresolved=0
+for dll in $(awk '{print $2}' <<<"$functions" | sort -u); do
+    [[ -f $system_dlls/$dll ]] || { fail "no $dll in $system_dlls (scripts/fetch-wine-dlls.sh)"; unresolved=1; continue; }
+    exported=$("$pe_imports" exports "$system_dlls/$dll")
+    for function in $(awk -v dll="$dll" '$2 == dll {print $3}' <<<"$functions"); do
+        grep -qxF "$function" <<<"$exported" || { fail "$dll does not export $function"; unresolved=1; }
+    done
+done
+((unresolved == 0)) && ok "all $(wc -l <<<"$functions") imported functions resolve"
+
 grep -aq "$source_dir" "$exe" && fail "a build path is in the program" || ok "no build path in the program"
 
 grep -aq 'level="requireAdministrator" uiAccess="false"' "$exe" && ok "manifest requests administrator" || fail "no requireAdministrator manifest"
