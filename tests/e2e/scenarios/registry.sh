@@ -7,10 +7,14 @@ source "$NRV_E2E_DIR/expected_clean_machine.sh"
 
 key='HKLM\Software\NerovanDrv'
 reg_add() { e2e_wine reg add "$key" /v "$1" /d "$2" /reg:"$3" /f >/dev/null; }
-# The key's values in one view ("name=data" per line, sorted), or "no key".
+# The key's values in one view ("name=data" per line, sorted), or "no key";
+# any other failure of reg itself is shown as it is, not taken for "no key".
 reg_values() {
     local out
-    out=$(e2e_wine reg query "$key" /reg:"$1" 2>/dev/null) || { echo "no key"; return; }
+    if ! out=$(e2e_wine reg query "$key" /reg:"$1" 2>&1); then
+        [[ $out == *"Unable to find the specified registry key"* ]] && echo "no key" || echo "reg failed: ${out//$'\r'/}"
+        return
+    fi
     awk '$2 ~ /^REG_/ {print $1 "=" $3}' <<<"${out//$'\r'/}" | LC_ALL=C sort
 }
 
