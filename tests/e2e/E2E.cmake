@@ -64,8 +64,10 @@ add_test(NAME e2e_x86_emulation_on
          COMMAND bash ${NRV_E2E_DIR}/emulation/binfmt.sh on ${CMAKE_BINARY_DIR})
 add_test(NAME e2e_x86_emulation_off
          COMMAND bash ${NRV_E2E_DIR}/emulation/binfmt.sh off ${CMAKE_BINARY_DIR})
+# The 64-bit template is made before the handler exists, as on a machine
+# without these tests.
 set_tests_properties(e2e_x86_emulation_on PROPERTIES
-    FIXTURES_SETUP x86_emulation SKIP_RETURN_CODE 77 TIMEOUT 180)
+    FIXTURES_SETUP x86_emulation FIXTURES_REQUIRED wine_template SKIP_RETURN_CODE 77 TIMEOUT 180)
 set_tests_properties(e2e_x86_emulation_off PROPERTIES FIXTURES_CLEANUP x86_emulation TIMEOUT 60)
 
 set(NRV_X86_ENV

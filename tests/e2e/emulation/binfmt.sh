@@ -4,6 +4,11 @@
 # name. "on" exits 77 with the reason when the machine cannot run them (not
 # root, no binfmt_misc, no qemu-i386-static or 32-bit Wine); "off" removes
 # only this tree's handler and leaves no trace of it.
+#
+# A kernel that runs i386 programs itself needs no handler, and a handler
+# would take them away from it for every other process: "on" then registers
+# none and the x86 tests run 32-bit Wine directly. NRV_X86_QEMU=1 makes it
+# register the handler anyway, to try the emulation on such a machine.
 set -euo pipefail
 action=$1 build=$(realpath -m "$2")
 here=$(cd "$(dirname "$0")" && pwd)
@@ -37,6 +42,13 @@ on)
     [[ -x $qemu ]] || unavailable "$qemu missing (scripts/setup-x86-emulation.sh installs it)"
     [[ -x $wine32 ]] || unavailable "$wine32 missing (scripts/setup-x86-emulation.sh installs wine32:i386)"
     mkdir -p "$state"
+    rm -f "$state/native"
+    if [[ ${NRV_X86_QEMU-} != 1 ]] &&
+        (unset NRV_X86_EMULATION; timeout 60 "$wine32" --version) >/dev/null 2>&1; then
+        touch "$state/native"
+        echo "the kernel runs i386 programs itself: no handler registered"
+        exit 0
+    fi
     if ! mountpoint -q "$binfmt"; then
         mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null ||
             unavailable "binfmt_misc is not mounted and cannot be mounted"
@@ -59,6 +71,7 @@ on)
     echo "registered $binfmt/$name ($version under qemu-i386)"
     ;;
 off)
+    rm -f "$state/native"
     [[ -d $binfmt ]] && remove
     if [[ -e $binfmt/$name ]]; then echo "could not remove $binfmt/$name"; exit 1; fi
     echo "removed $name"

@@ -1,15 +1,15 @@
 # Sourced by lib.sh and make_template.sh when NRV_E2E_ARCH=x86: the 32-bit
 # program, run by Debian's 32-bit Wine under qemu-i386, through the binfmt
-# handler that the e2e_x86_emulation_on test registers (binfmt.sh). Ends the
-# script with 77 (ctest: skipped), saying why, when this machine cannot run
-# 32-bit programs that way.
+# handler that the e2e_x86_emulation_on test registers (binfmt.sh), or
+# directly where the kernel runs i386 programs itself. Ends the script with
+# 77 (ctest: skipped), saying why, when this machine can do neither.
 : "${NRV_EXE32:?}" "${NRV_WINE32:?}" "${NRV_X86_STATE:?}"
 
 x86_handler=/proc/sys/fs/binfmt_misc/$(bash "$NRV_E2E_DIR/emulation/binfmt.sh" name "$(dirname "$NRV_X86_STATE")")
 if [[ -f $NRV_X86_STATE/unavailable ]]; then
     echo "SKIPPED: $(cat "$NRV_X86_STATE/unavailable")"
     exit 77
-elif [[ ! -e $x86_handler ]]; then
+elif [[ ! -e $x86_handler && ! -f $NRV_X86_STATE/native ]]; then
     echo "SKIPPED: $x86_handler is not registered (the e2e_x86_emulation_on test registers it)"
     exit 77
 fi
@@ -29,14 +29,14 @@ E2E_WINE=$NRV_WINE32
 # qemu shares one descriptor table among a process's threads, so 32-bit Wine
 # processes with a second thread crash or hang: a crash must not start the
 # debugger (it would hang "wineserver -w"). On 32-bit Windows every service
-# is such a process, so the service manager stays off once the prefix is made
-# (E2E_NO_SERVICES): with it, runs took 3 to 100 s, the prefix's processes
-# often did not end, and device nodes were removed or not by chance. The
-# program needs no service but for removing a device node (plug-and-play).
-# On 64-bit Windows the services are 64-bit and run.
+# is such a process, so under qemu the service manager stays off once the
+# prefix is made (E2E_NO_SERVICES): with it, runs took 3 to 100 s, the
+# prefix's processes often did not end, and device nodes were removed or not
+# by chance. The program needs no service but for removing a device node
+# (plug-and-play). On 64-bit Windows the services are 64-bit and run.
 E2E_DLL_OVERRIDES=";winedbg.exe=d"
 E2E_NO_SERVICES=
-if grep -qs '^#arch=win32' "$NRV_TEMPLATE_PREFIX/system.reg"; then
+if [[ ! -f $NRV_X86_STATE/native ]] && grep -qs '^#arch=win32' "$NRV_TEMPLATE_PREFIX/system.reg"; then
     E2E_DLL_OVERRIDES+=";services.exe=d"
     E2E_NO_SERVICES=1
 fi
