@@ -39,9 +39,10 @@ foreach(scenario ${NRV_E2E_SCENARIOS})
         ENVIRONMENT "${NRV_E2E_ENV}" FIXTURES_REQUIRED wine_template TIMEOUT 600)
 endforeach()
 
-# The 32-bit program, run for real: Debian's 32-bit Wine under qemu-i386
-# (tests/e2e/emulation). One binfmt handler, gated to these tests, is
-# registered around them; without root or binfmt_misc they are skipped.
+# The 32-bit program, run for real: Debian's 32-bit Wine, under qemu-i386
+# where the kernel runs no i386 code (tests/e2e/emulation). One binfmt
+# handler, gated to these tests, is registered around them; where that
+# takes root or binfmt_misc and there is none, they are skipped.
 find_program(NRV_CLANG clang)
 set(NRV_WINE32 /usr/lib/wine/wine)
 set(NRV_X86_STATE ${CMAKE_BINARY_DIR}/x86-emulation)

@@ -37,18 +37,17 @@ remove() {
 case $action in
 name) echo "$name" ;;
 on)
-    rm -f "$state/unavailable"
-    [[ $(id -u) -eq 0 ]] || unavailable "registering a binfmt handler needs root"
-    [[ -x $qemu ]] || unavailable "$qemu missing (scripts/setup-x86-emulation.sh installs it)"
+    rm -f "$state/unavailable" "$state/native"
     [[ -x $wine32 ]] || unavailable "$wine32 missing (scripts/setup-x86-emulation.sh installs wine32:i386)"
     mkdir -p "$state"
-    rm -f "$state/native"
     if [[ ${NRV_X86_QEMU-} != 1 ]] &&
         (unset NRV_X86_EMULATION; timeout 60 "$wine32" --version) >/dev/null 2>&1; then
         touch "$state/native"
         echo "the kernel runs i386 programs itself: no handler registered"
         exit 0
     fi
+    [[ $(id -u) -eq 0 ]] || unavailable "registering a binfmt handler needs root"
+    [[ -x $qemu ]] || unavailable "$qemu missing (scripts/setup-x86-emulation.sh installs it)"
     if ! mountpoint -q "$binfmt"; then
         mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null ||
             unavailable "binfmt_misc is not mounted and cannot be mounted"
@@ -71,7 +70,6 @@ on)
     echo "registered $binfmt/$name ($version under qemu-i386)"
     ;;
 off)
-    rm -f "$state/native"
     [[ -d $binfmt ]] && remove
     if [[ -e $binfmt/$name ]]; then echo "could not remove $binfmt/$name"; exit 1; fi
     echo "removed $name"
