@@ -25,6 +25,7 @@ e2e_wait() {
 
 e2e_cleanup() {
     timeout 60 "$NRV_WINESERVER" -k >/dev/null 2>&1 || true
+    if declare -F x86_end_leftovers >/dev/null; then x86_end_leftovers "$WINEPREFIX"; fi
     chattr -R -i "$E2E_WORK" >/dev/null 2>&1 || true
     rm -rf "$E2E_WORK"
 }

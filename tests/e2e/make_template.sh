@@ -20,6 +20,7 @@ unset DISPLAY
 timeout 600 "$wine" wineboot --init >/dev/null 2>&1
 if ! timeout 300 "$NRV_WINESERVER" -w; then
     timeout 60 "$NRV_WINESERVER" -k || true
+    if declare -F x86_end_leftovers >/dev/null; then x86_end_leftovers "$template"; fi
     echo "the prefix's processes did not end after wineboot"
     exit 1
 fi

@@ -40,3 +40,22 @@ if [[ ! -f $NRV_X86_STATE/native ]] && grep -qs '^#arch=win32' "$NRV_TEMPLATE_PR
     E2E_DLL_OVERRIDES+=";services.exe=d"
     E2E_NO_SERVICES=1
 fi
+
+# x86_end_leftovers PREFIX: kills what is left of the prefix's processes.
+# A 32-bit Wine process that hung under qemu can outlive "wineserver -k" once
+# its server is gone. The processes are found by their WINEPREFIX (a
+# scenario's own folder), with builtins only, so nothing this runs matches.
+x86_end_leftovers() {
+    local environ pid entry
+    for environ in /proc/[0-9]*/environ; do
+        pid=${environ#/proc/}
+        pid=${pid%/environ}
+        [[ $pid == "$$" || $pid == "$BASHPID" ]] && continue
+        while IFS= read -r -d '' entry; do
+            if [[ $entry == "WINEPREFIX=$1" ]]; then
+                kill -9 "$pid" 2>/dev/null || true
+                break
+            fi
+        done 2>/dev/null <"$environ" || true
+    done
+}
