@@ -41,11 +41,77 @@ set_tests_properties(e2e_wine_template PROPERTIES
     ENVIRONMENT "${NRV_E2E_ENV}" FIXTURES_SETUP wine_template TIMEOUT 300)
 
 file(GLOB NRV_E2E_SCENARIOS CONFIGURE_DEPENDS ${NRV_E2E_DIR}/scenarios/*.sh)
+list(REMOVE_ITEM NRV_E2E_SCENARIOS ${NRV_E2E_DIR}/scenarios/wow64_refusal.sh)
 foreach(scenario ${NRV_E2E_SCENARIOS})
     get_filename_component(name ${scenario} NAME_WE)
     add_test(NAME e2e_${name} COMMAND bash ${scenario})
     set_tests_properties(e2e_${name} PROPERTIES
         ENVIRONMENT "${NRV_E2E_ENV}" FIXTURES_REQUIRED wine_template TIMEOUT 180)
+endforeach()
+
+# The 32-bit program, run for real: Debian's 32-bit Wine, under qemu-i386
+# where the kernel runs no i386 code (tests/e2e/emulation). One binfmt
+# handler, gated to these tests, is registered around them; where that
+# takes root or binfmt_misc and there is none, they are skipped.
+find_program(NRV_CLANG clang)
+set(NRV_WINE32 /usr/lib/wine/wine)
+set(NRV_X86_STATE ${CMAKE_BINARY_DIR}/x86-emulation)
+set(NRV_X86_PRELOAD_SOURCE ${NRV_E2E_DIR}/emulation/mmap_noreplace.c)
+set(NRV_X86_PRELOADS ${NRV_X86_STATE}/lib/i386-linux-gnu/nrv_mmap.so
+                     ${NRV_X86_STATE}/lib/x86_64-linux-gnu/nrv_mmap.so)
+set(NRV_X86_PRELOAD_FLAGS -O2 -fPIC -shared -nostdlib -Wall -Wextra -Wpedantic -Werror
+                          -Wno-empty-translation-unit)
+add_custom_command(OUTPUT ${NRV_X86_PRELOADS}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${NRV_X86_STATE}/lib/i386-linux-gnu
+            ${NRV_X86_STATE}/lib/x86_64-linux-gnu
+    COMMAND ${NRV_CLANG} --target=i386-linux-gnu ${NRV_X86_PRELOAD_FLAGS}
+            -o ${NRV_X86_STATE}/lib/i386-linux-gnu/nrv_mmap.so ${NRV_X86_PRELOAD_SOURCE}
+    COMMAND ${NRV_CLANG} --target=x86_64-linux-gnu ${NRV_X86_PRELOAD_FLAGS}
+            -o ${NRV_X86_STATE}/lib/x86_64-linux-gnu/nrv_mmap.so ${NRV_X86_PRELOAD_SOURCE}
+    DEPENDS ${NRV_X86_PRELOAD_SOURCE} VERBATIM)
+add_custom_target(nrv_x86_preload ALL DEPENDS ${NRV_X86_PRELOADS})
+
+add_test(NAME e2e_x86_emulation_on
+         COMMAND bash ${NRV_E2E_DIR}/emulation/binfmt.sh on ${CMAKE_BINARY_DIR})
+add_test(NAME e2e_x86_emulation_off
+         COMMAND bash ${NRV_E2E_DIR}/emulation/binfmt.sh off ${CMAKE_BINARY_DIR})
+# The 64-bit template is made before the handler exists, as on a machine
+# without these tests.
+set_tests_properties(e2e_x86_emulation_on PROPERTIES
+    FIXTURES_SETUP x86_emulation FIXTURES_REQUIRED wine_template SKIP_RETURN_CODE 77 TIMEOUT 180)
+set_tests_properties(e2e_x86_emulation_off PROPERTIES FIXTURES_CLEANUP x86_emulation TIMEOUT 60)
+
+set(NRV_X86_ENV
+    NRV_E2E_ARCH=x86
+    NRV_WINE64=${NRV_WINE64}
+    NRV_WINE32=${NRV_WINE32}
+    NRV_WINESERVER=${NRV_WINESERVER}
+    NRV_EXE64=${NRV_EXE64}
+    NRV_EXE32=${NRV_EXE32}
+    NRV_FIXTURES=${NRV_WIN32_BUILD_DIR}/fixtures
+    NRV_X86_STATE=${NRV_X86_STATE}
+    NRV_E2E_DIR=${NRV_E2E_DIR}
+    NRV_E2E_BUILD=${CMAKE_BINARY_DIR}/e2e)
+# win32: a 32-bit Windows; win64: a 64-bit Windows, where the program runs
+# under WoW64.
+foreach(winearch win32 win64)
+    add_test(NAME e2e_x86_template_${winearch} COMMAND bash ${NRV_E2E_DIR}/make_template.sh)
+    set_tests_properties(e2e_x86_template_${winearch} PROPERTIES
+        ENVIRONMENT "${NRV_X86_ENV};NRV_TEMPLATE_PREFIX=${NRV_TEMPLATE_PREFIX}-${winearch};NRV_TEMPLATE_WINEARCH=${winearch}"
+        FIXTURES_SETUP x86_template_${winearch} FIXTURES_REQUIRED x86_emulation
+        SKIP_RETURN_CODE 77 TIMEOUT 300)
+endforeach()
+# The 64-bit program's scenarios that the 32-bit one repeats on 32-bit
+# Windows, and the refusal under WoW64.
+foreach(name_and_winearch decline:win32 consent_clean_machine:win32 devices:win32 wow64_refusal:win64)
+    string(REPLACE ":" ";" name_and_winearch ${name_and_winearch})
+    list(GET name_and_winearch 0 name)
+    list(GET name_and_winearch 1 winearch)
+    add_test(NAME e2e_x86_${name} COMMAND bash ${NRV_E2E_DIR}/scenarios/${name}.sh)
+    set_tests_properties(e2e_x86_${name} PROPERTIES
+        ENVIRONMENT "${NRV_X86_ENV};NRV_TEMPLATE_PREFIX=${NRV_TEMPLATE_PREFIX}-${winearch}"
+        FIXTURES_REQUIRED "x86_emulation;x86_template_${winearch}"
+        SKIP_RETURN_CODE 77 TIMEOUT 300)
 endforeach()
 
 add_test(NAME reproducible_build_x64 COMMAND bash ${NRV_E2E_DIR}/reproducible_build.sh

@@ -1,18 +1,31 @@
 # Shared steps of the end-to-end scenarios. Source it; it sets up a fresh
 # Wine prefix copied from the template and removes it when the script ends.
+# The program is the 64-bit one, or with NRV_E2E_ARCH=x86 the 32-bit one
+# (E2E_EXE, run by E2E_WINE).
 set -euo pipefail
 
-: "${NRV_WINE64:?}" "${NRV_WINESERVER:?}" "${NRV_EXE64:?}" "${NRV_TEMPLATE_PREFIX:?}"
-[[ -x $NRV_EXE64 || -f $NRV_EXE64 ]] || { echo "missing program: $NRV_EXE64 (build the win-x64 preset)"; exit 1; }
+: "${NRV_WINE64:?}" "${NRV_WINESERVER:?}" "${NRV_TEMPLATE_PREFIX:?}"
+E2E_EXE=${NRV_EXE64:?} E2E_WINE=$NRV_WINE64 E2E_DLL_OVERRIDES=
+if [[ ${NRV_E2E_ARCH:-x64} == x86 ]]; then source "$NRV_E2E_DIR/emulation/x86.sh"; fi
+[[ -f $E2E_EXE ]] || { echo "missing program: $E2E_EXE (build the win-x64 and win-x86 presets)"; exit 1; }
+# Seconds a Wine step may take before the scenario fails.
+E2E_TIMEOUT=${E2E_TIMEOUT:-300}
 
 E2E_FAILURES=0
 E2E_WORK=$(mktemp -d /tmp/nrv-e2e-XXXXXX)
-export WINEPREFIX=$E2E_WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$E2E_WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=$E2E_DLL_OVERRIDES"
 unset DISPLAY
 cp -a "$NRV_TEMPLATE_PREFIX" "$WINEPREFIX"
 
+# Waits for the prefix's processes to end; fails the scenario if they do not.
+e2e_wait() {
+    timeout "$E2E_TIMEOUT" "$NRV_WINESERVER" -w ||
+        { echo "FAIL: the prefix's processes did not end in $E2E_TIMEOUT s"; exit 1; }
+}
+
 e2e_cleanup() {
-    "$NRV_WINESERVER" -k >/dev/null 2>&1 || true
+    timeout 60 "$NRV_WINESERVER" -k >/dev/null 2>&1 || true
+    if declare -F x86_end_leftovers >/dev/null; then x86_end_leftovers "$WINEPREFIX"; fi
     chattr -R -i "$E2E_WORK" >/dev/null 2>&1 || true
     rm -rf "$E2E_WORK"
 }
@@ -25,7 +38,7 @@ e2e_unix_path() {
 }
 
 # Runs a Windows program of the tests (or any exe) in the prefix.
-e2e_wine() { "$NRV_WINE64" "$@"; }
+e2e_wine() { timeout "$E2E_TIMEOUT" "$E2E_WINE" "$@"; }
 
 # e2e_run ANSWER DIR: runs the cleanup with ANSWER (printf format) on standard
 # input in working directory DIR; sets E2E_RC and E2E_CONSOLE (a file).
@@ -34,10 +47,10 @@ e2e_run() {
     mkdir -p "$dir"
     E2E_CONSOLE=$E2E_WORK/console-$RANDOM.bin
     set +e
-    (cd "$dir" && printf "$answer" | "$NRV_WINE64" "$NRV_EXE64" >"$E2E_CONSOLE" 2>/dev/null)
+    (cd "$dir" && printf "$answer" | timeout "$E2E_TIMEOUT" "$E2E_WINE" "$E2E_EXE" >"$E2E_CONSOLE" 2>/dev/null)
     E2E_RC=$?
     set -e
-    "$NRV_WINESERVER" -w
+    e2e_wait
 }
 
 # e2e_lines VAR LINE...: sets VAR to the lines, each ended by CR LF (what

@@ -5,6 +5,11 @@
 # removed and reported, each gathered INF leaves the INF folder in the set's
 # order. A node of another vendor, a scanner node under an id not in the
 # table, and their OEM INFs survive.
+#
+# Under qemu the 32-bit program on 32-bit Windows runs without Wine's
+# services (see emulation/x86.sh), so the class installer cannot reach the
+# plug-and-play service: each node's removal fails with 1722 and the node
+# stays, the run goes on, and everything else is the same.
 source "$NRV_E2E_DIR/lib.sh"
 
 fixture=$NRV_FIXTURES/devices_fixture.exe
@@ -36,6 +41,12 @@ what_exists() {
 }
 survivors=$(printf '%s\n' "node ${scanner}0099\\NRV0099" 'node USB\VID_04A9&PID_0031\OTHER1' \
     'inf oem3.inf' 'inf oem4.inf')
+removed="Device node has removed successfully"
+if [[ -n ${E2E_NO_SERVICES-} ]]; then
+    removed="Can't remove device node. Error: 1722"
+    survivors=$(printf '%s\n' "node ${scanner}0031\\NRV0001" "node ${scanner}0031\\NRV0002" \
+        "node ${scanner}0047\\NRV0003" "node ${scanner}8064\\NRV0004" "$survivors")
+fi
 e2e_expect_eq "planted nodes and INFs exist" "$(what_exists)" "$(printf '%s\n' \
     "node ${scanner}0031\\NRV0001" "node ${scanner}0031\\NRV0002" "node ${scanner}0047\\NRV0003" \
     "node ${scanner}8064\\NRV0004" "node ${scanner}0099\\NRV0099" \
@@ -54,17 +65,17 @@ report=$(
     check 0031
     member "$image" 0 "${scanner}0031\\NRV0001"
     printf '%s\n' "Device inf file path: oem10.inf" "Device driver version: 3.2.0.1" \
-        "Device node has removed successfully"
+        "$removed"
     member "$image" 1 "${scanner}0031\\NRV0002"
-    printf '%s\n' "Device inf file path: oem9.inf" "Device node has removed successfully"
+    printf '%s\n' "Device inf file path: oem9.inf" "$removed"
     check 0036; check 0042; check 0047
     member "$image" 0 "${scanner}0047\\NRV0003"
     printf '%s\n' "Device inf file path: oem9.inf" "Device driver version: 3.1.0.0" \
-        "Device node has removed successfully"
+        "$removed"
     check 0053; check 0058; check 0064; check 8064
     member "$usb" 0 "${scanner}8064\\NRV0004"
     printf '%s\n' "Can't get device inf file path. Error: 1168" "Device driver version: 1.0.0.7" \
-        "Device node has removed successfully"
+        "$removed"
     printf '%s\n' "Remove driver package for inf file: oem10.inf" \
         "Device inf file has removed successfully" \
         "Remove driver package for inf file: oem9.inf" "Device inf file has removed successfully"
@@ -75,5 +86,5 @@ e2e_lines devices "${report_lines[@]}"
 expected=$E2E_CLEAN_PRODUCTS$E2E_CLEAN_REGISTRY$devices
 e2e_expect_bytes "run log" "$(e2e_run_log "$dir")" "$E2E_BANNER$expected"
 e2e_expect_bytes "console" "$E2E_CONSOLE" "$E2E_BANNER$E2E_DIALOGUE$expected$E2E_PAUSE"
-e2e_expect_eq "only the collateral is left" "$(what_exists)" "$survivors"
+e2e_expect_eq "only the collateral is left${E2E_NO_SERVICES:+, and the nodes}" "$(what_exists)" "$survivors"
 e2e_finish

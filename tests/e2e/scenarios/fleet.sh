@@ -12,10 +12,10 @@ run_with_file() {
     printf "$1" >"$E2E_WORK/answer.txt"
     E2E_CONSOLE=$E2E_WORK/console-$RANDOM.bin
     set +e
-    (cd "$2" && "$NRV_WINE64" "$NRV_EXE64" <"$E2E_WORK/answer.txt" >"$E2E_CONSOLE" 2>/dev/null)
+    (cd "$2" && timeout "$E2E_TIMEOUT" "$E2E_WINE" "$E2E_EXE" <"$E2E_WORK/answer.txt" >"$E2E_CONSOLE" 2>/dev/null)
     E2E_RC=$?
     set -e
-    "$NRV_WINESERVER" -w
+    e2e_wait
 }
 failed_steps() { grep -c "^Can't" "$1" || true; }
 
@@ -43,7 +43,7 @@ PLAIN='{3A7E05D2-4C4C-4C38-8F2D-0000000000C3}'
 packages=$NRV_E2E_BUILD/products
 installer_dir=$(e2e_unix_path 'C:\windows\Installer')
 e2e_wine msiexec /i "Z:${packages//\//\\}\\plain.msi" /qn || e2e_fail "installing plain.msi failed"
-"$NRV_WINESERVER" -w
+e2e_wait
 rm -f "$installer_dir"/*.msi
 run_with_file 'y\r\n' "$E2E_WORK/nocache"
 e2e_expect_eq "missing cached package: exit code" "$E2E_RC" 0

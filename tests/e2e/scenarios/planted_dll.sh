@@ -10,7 +10,7 @@ export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;msi=n,b"
 dir=$E2E_WORK/downloads
 mkdir -p "$dir"
 cp "$NRV_EXE64" "$planted" "$dir/"
-NRV_EXE64=$dir/$(basename "$NRV_EXE64")
+E2E_EXE=$dir/$(basename "$NRV_EXE64")
 e2e_run 'y\n' "$dir"
 e2e_expect_eq "exit code" "$E2E_RC" 0
 e2e_expect_eq "planted DLL beside the program not loaded" \
