@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/setup-x86-emulation.sh
+scripts/setup.sh --x86-emulation
 scripts/fetch-wine-dlls.sh build/wine-dlls
 
 for preset in win-x64 win-x86 fuzz host; do

@@ -38,7 +38,7 @@ case $action in
 name) echo "$name" ;;
 on)
     rm -f "$state/unavailable" "$state/native"
-    [[ -x $wine32 ]] || unavailable "$wine32 missing (scripts/setup-x86-emulation.sh installs wine32:i386)"
+    [[ -x $wine32 ]] || unavailable "$wine32 missing (scripts/setup.sh --x86-emulation installs wine32:i386)"
     mkdir -p "$state"
     if [[ ${NRV_X86_QEMU-} != 1 ]] &&
         (unset NRV_X86_EMULATION; timeout 60 "$wine32" --version) >/dev/null 2>&1; then
@@ -47,7 +47,7 @@ on)
         exit 0
     fi
     [[ $(id -u) -eq 0 ]] || unavailable "registering a binfmt handler needs root"
-    [[ -x $qemu ]] || unavailable "$qemu missing (scripts/setup-x86-emulation.sh installs it)"
+    [[ -x $qemu ]] || unavailable "$qemu missing (scripts/setup.sh --x86-emulation installs it)"
     if ! mountpoint -q "$binfmt"; then
         mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null ||
             unavailable "binfmt_misc is not mounted and cannot be mounted"
