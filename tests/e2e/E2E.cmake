@@ -9,14 +9,17 @@ set(NRV_EXE32 ${NRV_WIN32_BUILD_DIR}/NrvDriverCleanupx86.exe)
 set(NRV_E2E_DIR ${CMAKE_SOURCE_DIR}/tests/e2e)
 set(NRV_TEMPLATE_PREFIX ${CMAKE_BINARY_DIR}/wine-template)
 
-set(NRV_E2E_ENV
+# What every scenario is given; the 64-bit program's scenarios add its
+# fixtures and template (the 32-bit program's ones further down).
+set(NRV_E2E_COMMON_ENV
     NRV_WINE64=${NRV_WINE64}
     NRV_WINESERVER=${NRV_WINESERVER}
     NRV_EXE64=${NRV_EXE64}
-    NRV_FIXTURES=${NRV_WIN64_BUILD_DIR}/fixtures
-    NRV_TEMPLATE_PREFIX=${NRV_TEMPLATE_PREFIX}
     NRV_E2E_DIR=${NRV_E2E_DIR}
     NRV_E2E_BUILD=${CMAKE_BINARY_DIR}/e2e)
+set(NRV_E2E_ENV ${NRV_E2E_COMMON_ENV}
+    NRV_FIXTURES=${NRV_WIN64_BUILD_DIR}/fixtures
+    NRV_TEMPLATE_PREFIX=${NRV_TEMPLATE_PREFIX})
 
 # Lists a program's imports and a DLL's exports for the static checks.
 add_executable(pe_imports ${NRV_E2E_DIR}/pe_imports.cpp)
@@ -81,17 +84,12 @@ set_tests_properties(e2e_x86_emulation_on PROPERTIES
     FIXTURES_SETUP x86_emulation FIXTURES_REQUIRED wine_template SKIP_RETURN_CODE 77 TIMEOUT 180)
 set_tests_properties(e2e_x86_emulation_off PROPERTIES FIXTURES_CLEANUP x86_emulation TIMEOUT 60)
 
-set(NRV_X86_ENV
+set(NRV_X86_ENV ${NRV_E2E_COMMON_ENV}
     NRV_E2E_ARCH=x86
-    NRV_WINE64=${NRV_WINE64}
     NRV_WINE32=${NRV_WINE32}
-    NRV_WINESERVER=${NRV_WINESERVER}
-    NRV_EXE64=${NRV_EXE64}
     NRV_EXE32=${NRV_EXE32}
     NRV_FIXTURES=${NRV_WIN32_BUILD_DIR}/fixtures
-    NRV_X86_STATE=${NRV_X86_STATE}
-    NRV_E2E_DIR=${NRV_E2E_DIR}
-    NRV_E2E_BUILD=${CMAKE_BINARY_DIR}/e2e)
+    NRV_X86_STATE=${NRV_X86_STATE})
 # win32: a 32-bit Windows; win64: a 64-bit Windows, where the program runs
 # under WoW64.
 foreach(winearch win32 win64)

@@ -40,18 +40,21 @@ e2e_unix_path() {
 # Runs a Windows program of the tests (or any exe) in the prefix.
 e2e_wine() { timeout "$E2E_TIMEOUT" "$E2E_WINE" "$@"; }
 
-# e2e_run ANSWER DIR: runs the cleanup with ANSWER (printf format) on standard
-# input in working directory DIR; sets E2E_RC and E2E_CONSOLE (a file).
-e2e_run() {
-    local answer=$1 dir=$2
+# e2e_run_stdin DIR: runs the cleanup in working directory DIR, reading this
+# call's standard input; sets E2E_RC and E2E_CONSOLE (a file).
+e2e_run_stdin() {
+    local dir=$1
     mkdir -p "$dir"
     E2E_CONSOLE=$E2E_WORK/console-$RANDOM.bin
     set +e
-    (cd "$dir" && printf "$answer" | timeout "$E2E_TIMEOUT" "$E2E_WINE" "$E2E_EXE" >"$E2E_CONSOLE" 2>/dev/null)
+    (cd "$dir" && timeout "$E2E_TIMEOUT" "$E2E_WINE" "$E2E_EXE" >"$E2E_CONSOLE" 2>/dev/null)
     E2E_RC=$?
     set -e
     e2e_wait
 }
+
+# e2e_run ANSWER DIR: the same with ANSWER (printf format) piped in.
+e2e_run() { e2e_run_stdin "$2" < <(printf "$1"); }
 
 # e2e_lines VAR LINE...: sets VAR to the lines, each ended by CR LF (what
 # the program writes). Command substitution would drop the last line feed.

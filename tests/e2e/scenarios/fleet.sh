@@ -5,17 +5,11 @@
 source "$NRV_E2E_DIR/lib.sh"
 source "$NRV_E2E_DIR/expected_clean_machine.sh"
 
-# run_with_file ANSWER_BYTES DIR: like e2e_run, with standard input read from
-# a file that holds the answer bytes (printf format).
+# run_with_file ANSWER_BYTES DIR: e2e_run with the answer (printf format)
+# read from a file.
 run_with_file() {
-    mkdir -p "$2"
     printf "$1" >"$E2E_WORK/answer.txt"
-    E2E_CONSOLE=$E2E_WORK/console-$RANDOM.bin
-    set +e
-    (cd "$2" && timeout "$E2E_TIMEOUT" "$E2E_WINE" "$E2E_EXE" <"$E2E_WORK/answer.txt" >"$E2E_CONSOLE" 2>/dev/null)
-    E2E_RC=$?
-    set -e
-    e2e_wait
+    e2e_run_stdin "$2" <"$E2E_WORK/answer.txt"
 }
 failed_steps() { grep -c "^Can't" "$1" || true; }
 
