@@ -47,7 +47,10 @@ foreach(target nrv_core nrv_cleanup)
     target_compile_options(${target} PRIVATE -g
         -ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=.)
 endforeach()
-target_link_options(nrv_cleanup PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp)
+# Terminal-server aware: on a Remote Desktop Session Host, GetWindowsDirectoryW
+# then gives the real Windows directory, not a per-user one.
+target_link_options(nrv_cleanup PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp
+                    -Wl,--tsaware)
 # The program leaves the link stripped; its symbols and debug information
 # (ours and the static runtime's) go to NrvDriverCleanupx64.exe.debug beside it.
 add_custom_command(TARGET nrv_cleanup POST_BUILD

@@ -37,6 +37,15 @@ BOOL ReadProperty(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, const DEVPROPKEY&
                                      reinterpret_cast<PBYTE>(buffer), sizeof(buffer), nullptr, 0);
 }
 
+// Whether the class installer left the removal to be finished by a restart
+// (a driver file in use, for example). A failing query tells nothing.
+bool RemovalNeedsRestart(HDEVINFO deviceSet, SP_DEVINFO_DATA& device) {
+    SP_DEVINSTALL_PARAMS_W params{};
+    params.cbSize = sizeof(SP_DEVINSTALL_PARAMS_W);
+    if (!SetupDiGetDeviceInstallParamsW(deviceSet, &device, &params)) return false;
+    return (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) != 0;
+}
+
 }  // namespace
 
 std::wstring ClassGuidText(const GUID& classGuid) {
@@ -82,6 +91,7 @@ void RemoveDeviceNode(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, InfNameSet& i
 
     if (SetupDiCallClassInstaller(DIF_REMOVE, deviceSet, &device)) {
         ReportLine(L"Device node has removed successfully");
+        if (RemovalNeedsRestart(deviceSet, device)) ReportRestartNeeded();
     } else {
         ReportCodeLine("Can't remove device node. Error: ", GetLastError());
     }
@@ -96,7 +106,10 @@ void RemoveDevicesByHardwareId(const wchar_t* hardwareId, InfNameSet& infNames) 
     // Without DIGCF_PRESENT: nodes of devices not attached now are members too.
     const HDEVINFO created = SetupDiGetClassDevsW(nullptr, hardwareId, nullptr, DIGCF_ALLCLASSES);
     if (created == INVALID_HANDLE_VALUE) {
-        ReportCodeLine("Can't create device information set. Error: ", GetLastError());
+        // Windows refuses an enumerator under which no node was ever
+        // registered: for this pass that is an empty set.
+        if (const DWORD error = GetLastError(); error != ERROR_INVALID_DATA)
+            ReportCodeLine("Can't create device information set. Error: ", error);
         return;
     }
     const DeviceSet deviceSet(created);

@@ -3,8 +3,31 @@
 #include "platform/platform.h"
 #include "report/report_writer.h"
 
+bool IsOemInfName(const std::wstring& name) {
+    // "oem", at least one digit, ".inf", in any letter case.
+    auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
+    if (name.size() < 8) return false;
+    const std::size_t digitsEnd = name.size() - 4;
+    for (std::size_t i = 0; i < 3; ++i)
+        if (lower(name[i]) != L"oem"[i]) return false;
+    for (std::size_t i = 3; i < digitsEnd; ++i)
+        if (name[i] < L'0' || name[i] > L'9') return false;
+    for (std::size_t i = 0; i < 4; ++i)
+        if (lower(name[digitsEnd + i]) != L".inf"[i]) return false;
+    return true;
+}
+
 void RemoveDriverPackages(const InfNameSet& infNames) {
     for (const std::wstring& infName : infNames) {
+        // A node can be installed from one of Windows' own INF files (an
+        // inbox driver matched by a compatible id); only packages that were
+        // added to the driver store, published as oemNN.inf, leave it.
+        if (!IsOemInfName(infName)) {
+            ReportText(L"Windows driver package kept: ");
+            ReportText(infName.c_str());
+            ReportEndLine();
+            continue;
+        }
         ReportText(L"Remove driver package for inf file: ");
         ReportText(infName.c_str());
         ReportEndLine();

@@ -3,6 +3,13 @@
 
 #include "devices/inf_name_set.h"
 
-// Uninstalls each INF of the set, in the set's order, with forced deletion.
+#include <string>
+
+// Uninstalls each OEM INF of the set, in the set's order, with forced
+// deletion; any other name (a file of Windows itself) is reported as kept.
 // Writes nothing for an empty set.
 void RemoveDriverPackages(const InfNameSet& infNames);
+
+// Whether the name is that of a published third-party package, "oem" +
+// digits + ".inf", in any letter case.
+bool IsOemInfName(const std::wstring& name);

@@ -42,6 +42,9 @@ using PVOID = void*;
 using HANDLE = void*;
 using HWND = struct HWND__*;
 using HKEY = struct HKEY__*;
+using HMODULE = struct HINSTANCE__*;
+using FARPROC = std::intptr_t (*)();
+using LPCSTR = const char*;
 using PHKEY = HKEY*;
 using REGSAM = DWORD;
 using MSIHANDLE = std::uint32_t;
@@ -71,6 +74,22 @@ struct SP_DEVINFO_DATA {
 };
 using PSP_DEVINFO_DATA = SP_DEVINFO_DATA*;
 
+struct SP_DEVINSTALL_PARAMS_W {
+    DWORD cbSize;
+    DWORD Flags;
+    DWORD FlagsEx;
+    HWND hwndParent;
+    PVOID InstallMsgHandler;
+    PVOID InstallMsgHandlerContext;
+    PVOID FileQueue;
+    ULONG_PTR ClassInstallReserved;
+    DWORD Reserved;
+    // 16-bit units, as on Windows, so that the record has Windows' size here
+    // too (wchar_t is 32 bits on this platform). The passes never read it.
+    char16_t DriverPath[260];
+};
+using PSP_DEVINSTALL_PARAMS_W = SP_DEVINSTALL_PARAMS_W*;
+
 struct SYSTEMTIME {
     WORD wYear;
     WORD wMonth;
@@ -85,15 +104,20 @@ using LPSYSTEMTIME = SYSTEMTIME*;
 
 enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
 
+#define WINAPI
 #define TRUE 1
 #define FALSE 0
 #define MAX_PATH 260
 #define S_OK ((HRESULT)0)
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_INVALID_DATA 13L
 #define ERROR_OUTOFMEMORY 14L
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_MORE_DATA 234L
+#define ERROR_INSTALL_ALREADY_RUNNING 1618L
+#define ERROR_SUCCESS_REBOOT_INITIATED 1641L
+#define ERROR_SUCCESS_REBOOT_REQUIRED 3010L
 #define INVALID_HANDLE_VALUE ((HANDLE)(std::intptr_t)-1)
 #define HKEY_LOCAL_MACHINE ((HKEY)(std::uintptr_t)0x80000002)
 #define KEY_READ 0x20019
@@ -106,6 +130,9 @@ enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
 #define DIGCF_ALLCLASSES 0x00000004
 #define DIF_REMOVE 0x00000005
 #define SUOI_FORCEDELETE 0x00000001
+#define DI_NEEDRESTART 0x00000080
+#define DI_NEEDREBOOT 0x00000100
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 
 // kernel32
 DWORD GetTickCount();
@@ -116,6 +143,12 @@ BOOL IsWow64Process(HANDLE process, PBOOL wow64Process);
 DWORD GetLastError();
 UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size);
 BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists);
+DWORD GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer);
+UINT GetSystemDirectoryW(LPWSTR buffer, UINT size);
+HMODULE GetModuleHandleW(LPCWSTR moduleName);
+FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
+BOOL SetDllDirectoryW(LPCWSTR pathName);
+HMODULE LoadLibraryW(LPCWSTR fileName);
 
 // msi
 INSTALLUILEVEL MsiSetInternalUI(INSTALLUILEVEL level, HWND* window);
@@ -149,6 +182,8 @@ BOOL SetupDiGetDevicePropertyW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceIn
                                PDWORD requiredSize, DWORD flags);
 BOOL SetupDiCallClassInstaller(DI_FUNCTION installFunction, HDEVINFO deviceInfoSet,
                                PSP_DEVINFO_DATA deviceInfoData);
+BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                                    PSP_DEVINSTALL_PARAMS_W deviceInstallParams);
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO deviceInfoSet);
 BOOL SetupUninstallOEMInfW(PCWSTR infFileName, DWORD flags, PVOID reserved);
 
@@ -167,6 +202,8 @@ LONG RegCloseKey(HKEY key);
 // programs: the platform reads cbSize to tell which layout it was handed.
 static_assert(sizeof(SP_DEVINFO_DATA) == (sizeof(void*) == 8 ? 32 : 28),
               "SP_DEVINFO_DATA must have the platform's record size");
+static_assert(sizeof(SP_DEVINSTALL_PARAMS_W) == (sizeof(void*) == 8 ? 584 : 556),
+              "SP_DEVINSTALL_PARAMS_W must have the platform's record size");
 
 // The installer's name for the path of a product's cached package
 // (INSTALLPROPERTY_LOCALPACKAGE; the mingw headers do not define it).

@@ -7,11 +7,23 @@
 #include "platform/platform.h"
 #include "products/package_database.h"
 #include "report/report_writer.h"
+#include "report/run_folder.h"
 
 namespace {
 
 constexpr DWORD kInstallerLogMode = INSTALLLOGMODE_VERBOSE | INSTALLLOGMODE_PROPERTYDUMP;
 constexpr DWORD kInstallerLogAttributes = INSTALLLOGATTRIBUTES_FLUSHEACHLINE;
+
+// With the installer's user interface off, a package that schedules a
+// restart would restart the computer at the end of its uninstall, in the
+// middle of the cleanup: the restart is suppressed and reported instead.
+constexpr const wchar_t* kUninstallCommandLine = L"REMOVE=ALL REBOOT=ReallySuppress";
+
+// The installer's results that mean the product was removed, one of them
+// with a restart still to come.
+bool RemovedNeedingRestart(UINT result) {
+    return result == ERROR_SUCCESS_REBOOT_REQUIRED || result == ERROR_SUCCESS_REBOOT_INITIATED;
+}
 
 }  // namespace
 
@@ -67,16 +79,19 @@ void RemoveProduct(const wchar_t* productCode) {
         MsiCloseHandle(database);
     }
 
-    const std::wstring logName = std::wstring(productCode) + L"_uinstall.log";
-    MsiEnableLogW(kInstallerLogMode, logName.c_str(), kInstallerLogAttributes);
+    // By its full path: the uninstall may run in the installer service,
+    // whose working directory is not this program's.
+    const std::wstring logPath = RunFolderFile(std::wstring(productCode) + L"_uinstall.log");
+    MsiEnableLogW(kInstallerLogMode, logPath.c_str(), kInstallerLogAttributes);
 
     ReportText(L"Driver product package cache path: ");
     ReportText(packagePath.c_str());
     ReportEndLine();
 
-    result = MsiInstallProductW(packagePath.c_str(), L"REMOVE=ALL");
-    if (result == ERROR_SUCCESS) {
+    result = MsiInstallProductW(packagePath.c_str(), kUninstallCommandLine);
+    if (result == ERROR_SUCCESS || RemovedNeedingRestart(result)) {
         ReportLine("Driver product package has remove successfully");
+        if (result != ERROR_SUCCESS) ReportRestartNeeded();
     } else {
         ReportCodeLine(L"Can't remove driver product package. Error: ", result);
     }

@@ -7,5 +7,8 @@
 void PurgeRelatedProducts(const wchar_t* upgradeCode);
 
 // Patches the product's cached package, starts an installer log named after
-// the product code and uninstalls the product with "REMOVE=ALL".
+// the product code (in the working directory, by its full path) and
+// uninstalls the product with "REMOVE=ALL REBOOT=ReallySuppress". A removal
+// the installer reports as needing a restart counts as done, followed by the
+// restart line.
 void RemoveProduct(const wchar_t* productCode);

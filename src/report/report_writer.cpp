@@ -77,6 +77,10 @@ void ReportLine(const char* text) {
     ReportEndLine();
 }
 
+void ReportRestartNeeded() {
+    ReportLine("Restart the computer to finish the removal.");
+}
+
 void ConsoleText(const wchar_t* text) { std::cout << Narrow(text); }
 
 void ConsoleText(const char* text) { std::cout << text; }

@@ -26,6 +26,9 @@ void ReportCodeLine(const char* text, std::uint32_t code);
 void ReportLine(const wchar_t* text);
 void ReportLine(const char* text);
 
+// The line that tells the user a removal finishes only with a restart.
+void ReportRestartNeeded();
+
 // The dialogue, which goes to the console alone.
 void ConsoleText(const wchar_t* text);
 void ConsoleText(const char* text);

@@ -1,7 +1,7 @@
 #include <iostream>
 
-#include "platform/platform.h"
 #include "report/run_log.h"
+#include "run/dll_search.h"
 #include "run/run_cleanup.h"
 
 // The run log is opened while the program starts, after the standard streams
@@ -11,9 +11,6 @@ static const bool runLogOpenedAtStartup = (OpenRunLog(), true);
 
 int main() {
     (void)runLogOpenedAtStartup;
-    // DLLs loaded from here on (msi.dll, on the first installer call) come
-    // from the system directory only, never from the program's folder or the
-    // working directory.
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    LimitDllSearchToSystemDirectory();
     return RunCleanup();
 }

@@ -57,6 +57,10 @@ BOOL SetupDiGetDevicePropertyW(HDEVINFO, PSP_DEVINFO_DATA data, const DEVPROPKEY
 }
 
 BOOL SetupDiCallClassInstaller(DI_FUNCTION, HDEVINFO, PSP_DEVINFO_DATA) { return TRUE; }
+BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO, PSP_DEVINFO_DATA, PSP_DEVINSTALL_PARAMS_W params) {
+    params->Flags = 0;
+    return TRUE;
+}
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO) { return TRUE; }
 BOOL SetupUninstallOEMInfW(PCWSTR, DWORD, PVOID) { return TRUE; }
 

@@ -41,13 +41,14 @@ e2e_unix_path() {
 e2e_wine() { timeout "$E2E_TIMEOUT" "$E2E_WINE" "$@"; }
 
 # e2e_run_stdin DIR: runs the cleanup in working directory DIR, reading this
-# call's standard input; sets E2E_RC and E2E_CONSOLE (a file).
+# call's standard input; sets E2E_RC and E2E_CONSOLE (a file). Standard error
+# (Wine's traces, with WINEDEBUG) goes to the file E2E_STDERR if set.
 e2e_run_stdin() {
     local dir=$1
     mkdir -p "$dir"
     E2E_CONSOLE=$E2E_WORK/console-$RANDOM.bin
     set +e
-    (cd "$dir" && timeout "$E2E_TIMEOUT" "$E2E_WINE" "$E2E_EXE" >"$E2E_CONSOLE" 2>/dev/null)
+    (cd "$dir" && timeout "$E2E_TIMEOUT" "$E2E_WINE" "$E2E_EXE" >"$E2E_CONSOLE" 2>"${E2E_STDERR:-/dev/null}")
     E2E_RC=$?
     set -e
     e2e_wait

@@ -26,10 +26,20 @@ expected_imports=$(printf '%s\n' $(cat "$(dirname "$0")/expected_imports.txt") |
 imports=$(grep "DLL Name:" <<<"$headers" | awk '{print tolower($3)}' | LC_ALL=C sort)
 if [[ $imports == "$expected_imports" ]]; then ok "imports: $(echo $imports)"; else fail "imports: $(echo $imports), expected: $(echo $expected_imports)"; fi
 
+grep -q "TERMINAL_SERVICE_AWARE" <<<"$headers" && ok "terminal-server aware" || fail "not terminal-server aware"
+
 # msi.dll is delay-loaded, after the DLL search is limited to the system
-# directory: it must not be in the ordinary import table.
-grep -q "SetDefaultDllDirectories" <<<"$headers" && ok "imports SetDefaultDllDirectories" || fail "does not limit the DLL search"
+# directory: it must not be in the ordinary import table. The limit is set
+# through a function that Windows 7 has only with an update, so it is looked
+# up at run time and imported by neither table; LoadLibraryW and
+# SetDllDirectoryW stand in where it is missing.
 functions=$("$pe_imports" imports "$exe")
+grep -q " SetDefaultDllDirectories$" <<<"$functions" && fail "imports SetDefaultDllDirectories" ||
+    ok "SetDefaultDllDirectories not imported"
+for function in GetProcAddress SetDllDirectoryW LoadLibraryW; do
+    grep -qx "import kernel32.dll $function" <<<"$functions" || fail "does not import $function"
+done
+grep -aq "SetDefaultDllDirectories" "$exe" && ok "looks SetDefaultDllDirectories up" || fail "does not look SetDefaultDllDirectories up"
 grep -q "^delay msi\.dll " <<<"$functions" && ok "delay-loads msi.dll" || fail "no delay-load of msi.dll"
 missing=0
 for function in $(grep -oE '^ +Msi[A-Za-z]+' "$source_dir/cmake/msi-x64.def"); do

@@ -9,6 +9,16 @@ namespace {
 FakeKernel kernel;
 const FakeResetRegistration reset([] { kernel = FakeKernel{}; });
 
+HMODULE FakeModule(std::uintptr_t number) { return reinterpret_cast<HMODULE>(number << 4); }
+
+BOOL WINAPI FakeSetDefaultDllDirectories(DWORD directoryFlags) {
+    wchar_t flags[16];
+    std::swprintf(flags, 16, L"0x%X", directoryFlags);
+    FakeRecordCall(L"SetDefaultDllDirectories(" + std::wstring(flags) + L")");
+    if (!kernel.setDefaultDllDirectoriesResult) FakeSetLastError(87);
+    return kernel.setDefaultDllDirectoriesResult;
+}
+
 }  // namespace
 
 FakeKernel& TheFakeKernel() { return kernel; }
@@ -70,4 +80,51 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
     }
     kernel.copies[newFileName] = source->second;
     return TRUE;
+}
+
+DWORD GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer) {
+    FakeRecordCall(L"GetCurrentDirectoryW(" + std::to_wstring(bufferLength) + L")");
+    if (kernel.currentDirectoryError != 0) {
+        FakeSetLastError(kernel.currentDirectoryError);
+        return 0;
+    }
+    const auto length = static_cast<DWORD>(kernel.currentDirectory.size());
+    if (length + 1 > bufferLength) return length + 1;  // the size needed, terminator included
+    std::wmemcpy(buffer, kernel.currentDirectory.c_str(), length + 1);
+    return length;
+}
+
+UINT GetSystemDirectoryW(LPWSTR buffer, UINT size) {
+    FakeRecordCall(L"GetSystemDirectoryW(" + std::to_wstring(size) + L")");
+    const auto length = static_cast<UINT>(kernel.systemDirectory.size());
+    if (length + 1 > size) return length + 1;
+    std::wmemcpy(buffer, kernel.systemDirectory.c_str(), length + 1);
+    return length;
+}
+
+HMODULE GetModuleHandleW(LPCWSTR moduleName) {
+    FakeRecordCall(L"GetModuleHandleW(" + FakeQuoted(moduleName) + L")");
+    return FakeModule(1);
+}
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
+    const std::string name = procName;
+    FakeRecordCall(L"GetProcAddress(" + std::wstring(module == FakeModule(1) ? L"kernel32" : L"other") +
+                   L", \"" + std::wstring(name.begin(), name.end()) + L"\")");
+    if (module != FakeModule(1) || name != "SetDefaultDllDirectories" ||
+        !kernel.hasSetDefaultDllDirectories) {
+        FakeSetLastError(127);  // ERROR_PROC_NOT_FOUND
+        return nullptr;
+    }
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&FakeSetDefaultDllDirectories));
+}
+
+BOOL SetDllDirectoryW(LPCWSTR pathName) {
+    FakeRecordCall(L"SetDllDirectoryW(" + FakeQuoted(pathName) + L")");
+    return TRUE;
+}
+
+HMODULE LoadLibraryW(LPCWSTR fileName) {
+    FakeRecordCall(L"LoadLibraryW(" + FakeQuoted(fileName) + L")");
+    return FakeModule(2);
 }

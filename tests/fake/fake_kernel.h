@@ -23,6 +23,17 @@ struct FakeKernel {
     std::wstring windowsDirectory = L"C:\\windows";
     std::vector<UINT> windowsDirectoryResults;
 
+    // The working directory GetCurrentDirectoryW reports; a non-zero
+    // currentDirectoryError makes the call fail with it.
+    std::wstring currentDirectory = L"C:\\run";
+    DWORD currentDirectoryError = 0;
+
+    // DLL loading: whether kernel32 has SetDefaultDllDirectories (Windows 7
+    // without its update has not), what that returns, the system directory.
+    bool hasSetDefaultDllDirectories = true;
+    BOOL setDefaultDllDirectoriesResult = TRUE;
+    std::wstring systemDirectory = L"C:\\windows\\system32";
+
     // Files CopyFileW can read, by full path, and what it wrote, by name.
     std::map<std::wstring, std::string> files;
     std::map<std::wstring, std::string> copies;

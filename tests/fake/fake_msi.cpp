@@ -245,9 +245,12 @@ UINT MsiInstallProductW(LPCWSTR packagePath, LPCWSTR commandLine) {
         install.result = kMsiPackageOpenFailed;
     } else if (product->installFailure != ERROR_SUCCESS) {
         install.result = product->installFailure;
-    } else if (std::wstring(commandLine) == L"REMOVE=ALL") {
+    } else if (const std::wstring line = commandLine; line.starts_with(L"REMOVE=ALL")) {
         install.result = UninstallResult(package->second);
         if (install.result == ERROR_SUCCESS) {
+            install.result = product->removedResult;
+            if (install.result != ERROR_SUCCESS && line.find(L"REBOOT=ReallySuppress") == std::wstring::npos)
+                msi.restartedComputer = true;
             // Removed: unregistered, and its cached package deleted.
             msi.products.erase(product);
             msi.packages.erase(package);

@@ -47,6 +47,9 @@ struct FakeMsiProduct {
     std::wstring localPackage;  // path of the cached package (a key of FakeMsi::packages)
     UINT infoResult = 0;        // non-zero: MsiGetProductInfoW fails with it
     UINT installFailure = 0;    // non-zero: the uninstall fails with it whatever the package
+    // What an uninstall that removed the product returns: 0, or 3010 / 1641
+    // when its package scheduled a restart.
+    UINT removedResult = 0;
 };
 
 // A failure to inject: every call of operation (on a view or record of
@@ -93,6 +96,9 @@ struct FakeMsi {
 
     std::vector<FakeMsiLogSetting> logSettings;  // every MsiEnableLogW call
     std::vector<FakeMsiInstall> installs;        // every MsiInstallProductW call
+    // Set when an uninstall whose package schedules a restart was not told
+    // to suppress it: with no user interface Windows then restarts at once.
+    bool restartedComputer = false;
 };
 
 FakeMsi& TheFakeMsi();

@@ -158,6 +158,19 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION installFunction, HDEVINFO deviceInfoS
     return TRUE;
 }
 
+BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                                    PSP_DEVINSTALL_PARAMS_W deviceInstallParams) {
+    FakeRecordCall(L"SetupDiGetDeviceInstallParamsW(" + SetName(deviceInfoSet) + L", " +
+                   NodeName(deviceInfoData) + L", cbSize " +
+                   std::to_wstring(deviceInstallParams->cbSize) + L")");
+    const FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
+    if (node == nullptr || deviceInstallParams->cbSize != sizeof(SP_DEVINSTALL_PARAMS_W))
+        return Fail(kErrorInvalidUserBuffer);
+    if (node->installParamsError != 0) return Fail(node->installParamsError);
+    deviceInstallParams->Flags = node->installFlags;
+    return TRUE;
+}
+
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO deviceInfoSet) {
     FakeRecordCall(L"SetupDiDestroyDeviceInfoList(" + SetName(deviceInfoSet) + L")");
     if (setupapi.openSets.erase(SetNumber(deviceInfoSet)) == 0) {

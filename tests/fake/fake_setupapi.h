@@ -27,6 +27,8 @@ struct FakeDeviceNode {
     FakeDeviceText version;
     DWORD removeError = 0;    // non-zero: DIF_REMOVE fails with this code
     bool removed = false;     // set by a successful DIF_REMOVE
+    DWORD installFlags = 0;   // the Flags of its install parameters (DI_NEEDREBOOT, ...)
+    DWORD installParamsError = 0;  // non-zero: reading them fails with this code
 };
 
 struct FakeDeviceSetScript {

@@ -48,6 +48,7 @@ const LineForm kLineForms[] = {
     {"Driver installer data base has open successfully.", Tail::None},
     {"Driver product package cache path: ", Tail::Text},
     {"Driver product package has remove successfully", Tail::None},
+    {"Restart the computer to finish the removal.", Tail::None},
     {"Can't remove driver product package. Error: ", Tail::Decimal},
     {"Can't query condition table in package installer data base. Error: ", Tail::Decimal},
     {"Can't execute query condition table in package installer data base. Error: ", Tail::Decimal},
@@ -80,6 +81,7 @@ const LineForm kLineForms[] = {
     {"Device node has removed successfully", Tail::None},
     {"Can't remove device node. Error: ", Tail::Decimal},
     {"Remove driver package for inf file: ", Tail::Text},
+    {"Windows driver package kept: ", Tail::Text},
     {"Device inf file has removed successfully", Tail::None},
     {"Can't remove device inf file. Error: ", Tail::Decimal},
 };

@@ -16,8 +16,9 @@ bool FuzzExhausted() { return TheFuzzInput().position >= TheFuzzInput().size; }
 bool FuzzChance(std::uint8_t outOf) { return outOf != 0 && FuzzByte() % outOf == 0; }
 
 std::uint32_t FuzzCode() {
-    static const std::uint32_t interesting[] = {0, 259, 2, 5, 87, 234, 1168, 1603, 1605, 1627,
-                                                0x80070005u, 0xFFFFFFFFu};
+    static const std::uint32_t interesting[] = {0,    259,  2,    5,    13,          87,
+                                                234,  1168, 1603, 1605, 1618,        1627,
+                                                1641, 3010, 3011, 0x80070005u, 0xFFFFFFFFu};
     const std::uint8_t pick = FuzzByte();
     if (pick < 240) return interesting[pick % (sizeof(interesting) / sizeof(interesting[0]))];
     std::uint32_t code = 0;

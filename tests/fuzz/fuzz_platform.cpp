@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "devices/driver_packages.h"
 #include "fuzz/fuzz_handles.h"
 #include "fuzz/fuzz_input.h"
 #include "platform/platform.h"
@@ -84,6 +85,18 @@ UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size) {
     return length;
 }
 BOOL CopyFileW(LPCWSTR, LPCWSTR, BOOL) { return FuzzChance(2) ? TRUE : FALSE; }
+DWORD GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer) {
+    if (bufferLength != 0 && buffer == nullptr) Fault("working directory into no buffer");
+    if (FuzzChance(16)) {
+        lastError = FuzzCode();
+        return 0;
+    }
+    const std::wstring directory = L"C:\\" + FuzzText();
+    const auto length = static_cast<DWORD>(directory.size());
+    if (length + 1 > bufferLength) return length + 1;
+    WriteUnits(buffer, bufferLength, directory, false);
+    return length;
+}
 
 // msi
 INSTALLUILEVEL MsiSetInternalUI(INSTALLUILEVEL, HWND*) { return INSTALLUILEVEL_NONE; }
@@ -133,6 +146,9 @@ UINT MsiEnableLogW(DWORD, LPCWSTR logFile, DWORD) {
 
 UINT MsiInstallProductW(LPCWSTR packagePath, LPCWSTR commandLine) {
     if (packagePath == nullptr || commandLine == nullptr) Fault("null argument to the uninstall");
+    // With no user interface, an uninstall that may restart would restart
+    // the computer in the middle of the run.
+    if (std::wstring(commandLine) != L"REMOVE=ALL REBOOT=ReallySuppress") Fault("uninstall may restart");
     return FuzzChance(2) ? FuzzCode() : 0;
 }
 
@@ -256,6 +272,19 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION installFunction, HDEVINFO set, PSP_DE
     return TRUE;
 }
 
+BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO set, PSP_DEVINFO_DATA data,
+                                    PSP_DEVINSTALL_PARAMS_W params) {
+    if (!FuzzPointerHandleIs(set, FuzzHandleKind::DeviceSet)) Fault("query on a closed set");
+    if (data == nullptr || params->cbSize != sizeof(SP_DEVINSTALL_PARAMS_W))
+        Fault("install parameters asked for with other arguments");
+    if (FuzzChance(4)) {
+        lastError = FuzzCode();
+        return FALSE;
+    }
+    params->Flags = static_cast<DWORD>(FuzzByte()) << 4;  // DI_NEEDRESTART and DI_NEEDREBOOT among them
+    return TRUE;
+}
+
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set) {
     if (!FuzzClosePointerHandle(set, FuzzHandleKind::DeviceSet)) Fault("destroy of a set not open");
     membersPerSet.erase(reinterpret_cast<std::uintptr_t>(set));
@@ -265,6 +294,7 @@ BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set) {
 BOOL SetupUninstallOEMInfW(PCWSTR infFileName, DWORD flags, PVOID reserved) {
     if (infFileName == nullptr || flags != SUOI_FORCEDELETE || reserved != nullptr)
         Fault("driver package removal asked for with other arguments");
+    if (!IsOemInfName(infFileName)) Fault("a package of Windows itself handed to the store removal");
     if (FuzzChance(3)) {
         lastError = FuzzCode();
         return FALSE;

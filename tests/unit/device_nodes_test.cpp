@@ -26,6 +26,14 @@ FakeDeviceNode Node(DWORD devInst, const wchar_t* instanceId, const wchar_t* inf
     return node;
 }
 
+// A node whose install parameters, read after its removal, hold flags (or
+// cannot be read: error).
+FakeDeviceNode Installed(FakeDeviceNode node, DWORD flags, DWORD error) {
+    node.installFlags = flags;
+    node.installParamsError = error;
+    return node;
+}
+
 FakeDeviceNode Scanner() { return Node(7, L"USB\\VID_7F3A&PID_0031\\SN1", L"oem9.inf", L"2.1.0.5"); }
 
 template <typename Change>
@@ -55,8 +63,10 @@ struct ReportCase {
 TEST_F(DeviceNodesTest, ReportsTheSetAndEachMemberRowByRow) {
     const std::string head = Lines({"", kCheckLine});
     const ReportCase cases[] = {
-        {"set not created", {13, {}, ERROR_NO_MORE_ITEMS}, S_OK,
-         head + Lines({"Can't create device information set. Error: 13"}), {}, 0},
+        {"set not created", {5, {}, ERROR_NO_MORE_ITEMS}, S_OK,
+         head + Lines({"Can't create device information set. Error: 5"}), {}, 0},
+        {"nothing ever registered under the id", {ERROR_INVALID_DATA, {}, ERROR_NO_MORE_ITEMS}, S_OK,
+         head, {}, 0},
         {"empty set", {}, S_OK, head, {}, 1},
         {"every query succeeds", {0, {Scanner()}, ERROR_NO_MORE_ITEMS}, S_OK,
          head + Lines({"", kImageLine, "Device instance id: USB\\VID_7F3A&PID_0031\\SN1",
@@ -95,6 +105,25 @@ TEST_F(DeviceNodesTest, ReportsTheSetAndEachMemberRowByRow) {
                        "Can't get device inf file path. Error: 1168",
                        "Can't remove device node. Error: 5"}),
          {}, 1},
+        {"removals that finish with a restart, and one whose parameters cannot be read",
+         {0,
+          {Installed(Node(0, L"A\\1", L"oem1.inf", L"1"), DI_NEEDREBOOT | 0x10, 0),
+           Installed(Node(1, L"A\\2", L"oem2.inf", L"2"), DI_NEEDRESTART, 0),
+           Installed(Node(2, L"A\\3", L"oem3.inf", L"3"), DI_NEEDREBOOT, 87)},
+          ERROR_NO_MORE_ITEMS},
+         S_OK,
+         head + Lines({"", "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 0",
+                       "Device instance id: A\\1", "Device inf file path: oem1.inf",
+                       "Device driver version: 1", "Device node has removed successfully",
+                       "Restart the computer to finish the removal.", "",
+                       "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 1",
+                       "Device instance id: A\\2", "Device inf file path: oem2.inf",
+                       "Device driver version: 2", "Device node has removed successfully",
+                       "Restart the computer to finish the removal.", "",
+                       "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 2",
+                       "Device instance id: A\\3", "Device inf file path: oem3.inf",
+                       "Device driver version: 3", "Device node has removed successfully"}),
+         {L"oem1.inf", L"oem2.inf", L"oem3.inf"}, 1},
         {"empty INF path",
          {0, {Scanner([](auto& n) { n.infPath.value = L""; })}, ERROR_NO_MORE_ITEMS}, S_OK,
          head + Lines({"", kImageLine, "Device instance id: USB\\VID_7F3A&PID_0031\\SN1",
@@ -131,6 +160,7 @@ TEST_F(DeviceNodesTest, PassesTheBuildsRecordSizeAndReadsTheInfBeforeTheRemoval)
     RemoveDevicesByHardwareId(kId, gathered);
 
     const std::wstring cbSize = std::to_wstring(sizeof(SP_DEVINFO_DATA));
+    const std::wstring paramsSize = std::to_wstring(sizeof(SP_DEVINSTALL_PARAMS_W));
     const std::wstring bytes = std::to_wstring(512 * sizeof(WCHAR));
     const std::wstring driverKey = L"{A8B865DD-2E3D-4094-AD97-E593A70C75D6}";
     const std::wstring guid = L"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
@@ -145,6 +175,7 @@ TEST_F(DeviceNodesTest, PassesTheBuildsRecordSizeAndReadsTheInfBeforeTheRemoval)
         L"SetupDiGetDevicePropertyW(set1, member 0, " + driverKey + L" 3, type, " + bytes +
             L", null, 0)",
         L"SetupDiCallClassInstaller(5, set1, member 0)",
+        L"SetupDiGetDeviceInstallParamsW(set1, member 0, cbSize " + paramsSize + L")",
         L"SetupDiEnumDeviceInfo(set1, 1, cbSize " + cbSize + L")",
         L"SetupDiDestroyDeviceInfoList(set1)",
     };

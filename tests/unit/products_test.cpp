@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "fake/fake_kernel.h"
 #include "fake/fake_msi.h"
 #include "products/package_database.h"
 #include "products/related_products.h"
@@ -38,6 +39,7 @@ const std::string kChanged = "Driver installer data base has changed successfull
 const std::string kCachePath = "Driver product package cache path: C:\\windows\\Installer\\5e93a1.msi";
 const std::string kRemoved = "Driver product package has remove successfully";
 const std::string kNotRemoved = "Can't remove driver product package. Error: 1603";
+const std::string kRestart = "Restart the computer to finish the removal.";
 const std::string kInvalidCondition =
     "Can't make changes in package installer data base (InvalidCondition).";
 const std::string kCheckUninstallAction =
@@ -183,6 +185,14 @@ TEST_F(ProductsTest, EachFailingInstallerCallIsReportedAndTheRemovalGoesOn) {
         {Fail(L"MsiInstallProductW", 1618),
          {kFound, kOpened, kDescribed, kChanged, kCachePath,
           "Can't remove driver product package. Error: 1618"}},
+        // Removed, with a restart still to come.
+        {Fail(L"MsiInstallProductW", 3010),
+         {kFound, kOpened, kDescribed, kChanged, kCachePath, kRemoved, kRestart}},
+        {Fail(L"MsiInstallProductW", 1641),
+         {kFound, kOpened, kDescribed, kChanged, kCachePath, kRemoved, kRestart}},
+        {Fail(L"MsiInstallProductW", 3011),
+         {kFound, kOpened, kDescribed, kChanged, kCachePath,
+          "Can't remove driver product package. Error: 3011"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << std::string(c.failure.operation.begin(), c.failure.operation.end())
@@ -234,7 +244,7 @@ TEST_F(ProductsTest, EveryRelatedProductIsListedFirstThenRemovedInOrder) {
         // Each uninstall wrote to the log named after its own product.
         ASSERT_EQ(TheFakeMsi().installs.size(), count);
         for (std::size_t i = 0; i < count; ++i)
-            EXPECT_EQ(TheFakeMsi().installs[i].logFile, codes[i] + L"_uinstall.log");
+            EXPECT_EQ(TheFakeMsi().installs[i].logFile, L"C:\\run\\" + codes[i] + L"_uinstall.log");
     }
 }
 
@@ -336,6 +346,8 @@ TEST_F(ProductsTest, ARunRemovesTheScannerProductsWithALogEach) {
     FakeMsiInstallProduct(kRow2, kRow2, kPackage, Package(true, true));
     FakeMsiInstallProduct(kRow3, L"{8c2f6a19-1111-4705-b1a6-93d0e7254c8a}", L"C:\\b.msi",
                           Package(false, false));
+    TheFakeMsi().products.back().removedResult = ERROR_SUCCESS_REBOOT_REQUIRED;
+    TheFakeKernel().currentDirectory = L"C:\\Users\\admin\\run";
     const FakeMsiPackage unrelated = Package(true, true);
     FakeMsiInstallProduct(L"{00000000-0000-0000-0000-000000000000}",
                           L"{00000000-0000-0000-0000-000000000001}", L"C:\\other.msi", unrelated);
@@ -346,22 +358,25 @@ TEST_F(ProductsTest, ARunRemovesTheScannerProductsWithALogEach) {
         kFound, kOpened, kDescribed, kChanged, kCachePath, kRemoved,
         "", "Check product upgrade code: {8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}",
         "Found driver product package: {8C2F6A19-1111-4705-B1A6-93D0E7254C8A}", kOpened,
-        "Driver product package cache path: C:\\b.msi", kRemoved,
+        "Driver product package cache path: C:\\b.msi", kRemoved, kRestart,
         "", "Check product upgrade code: {3A7E05D2-9B61-4c38-8F2D-A64E1B07C59E}",
     }) + kRegistryOnCleanMachine + kDevicesOnCleanMachine;
     const std::string console = Console();
     EXPECT_EQ(console.substr(console.find("[y/N]? ") + 7), report + "Press any key to continue\n");
     EXPECT_EQ(RunLogText(), "Nerovan Driver Cleanup utility v.0.9.4\n\n" + report);
 
-    const std::vector<std::wstring> logs{L"{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}_uinstall.log",
-                                         L"{8C2F6A19-1111-4705-B1A6-93D0E7254C8A}_uinstall.log"};
+    // The installer logs by their full path in the working directory: the
+    // installer service does not share it.
+    const std::vector<std::wstring> logs{
+        L"C:\\Users\\admin\\run\\{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}_uinstall.log",
+        L"C:\\Users\\admin\\run\\{8C2F6A19-1111-4705-B1A6-93D0E7254C8A}_uinstall.log"};
     const std::vector<std::wstring> paths{kPackage, L"C:\\b.msi"};
     ASSERT_EQ(TheFakeMsi().installs.size(), 2u);
     for (std::size_t i = 0; i < 2; ++i) {
         EXPECT_EQ(TheFakeMsi().logSettings[i].mode, 0x1400u);
         EXPECT_EQ(TheFakeMsi().logSettings[i].attributes, 2u);
         EXPECT_EQ(TheFakeMsi().installs[i].packagePath, paths[i]);
-        EXPECT_EQ(TheFakeMsi().installs[i].commandLine, L"REMOVE=ALL");
+        EXPECT_EQ(TheFakeMsi().installs[i].commandLine, L"REMOVE=ALL REBOOT=ReallySuppress");
         EXPECT_EQ(TheFakeMsi().installs[i].logFile, logs[i]);
     }
     EXPECT_EQ(FakeCallsStartingWith(L"MsiGetProductInfoW").front(),
@@ -373,6 +388,7 @@ TEST_F(ProductsTest, ARunRemovesTheScannerProductsWithALogEach) {
     EXPECT_EQ(TheFakeMsi().products[0].localPackage, L"C:\\other.msi");
     EXPECT_EQ(TheFakeMsi().packages.size(), 1u);
     EXPECT_EQ(TheFakeMsi().packages[L"C:\\other.msi"], unrelated);
+    EXPECT_FALSE(TheFakeMsi().restartedComputer);
 }
 
 }  // namespace

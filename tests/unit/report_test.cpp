@@ -2,6 +2,7 @@
 
 #include "fake/fake_kernel.h"
 #include "report/report_writer.h"
+#include "report/run_folder.h"
 #include "report/run_log.h"
 #include "unit/report_fixture.h"
 
@@ -116,6 +117,27 @@ TEST_F(ReportWriterTest, DiscardClosesAndDeletesTheLogOnce) {
     EXPECT_EQ(FakeCallsStartingWith(L"DeleteFileW").size(), 1u);
     ReportLine(L"after");
     EXPECT_EQ(Console(), "something\nafter\n");
+}
+
+TEST(RunFolderFile, FullPathInTheWorkingDirectoryOrTheBareName) {
+    struct Case {
+        const wchar_t* directory;
+        DWORD error;
+        const wchar_t* expected;
+    };
+    const Case cases[] = {
+        {L"C:\\ProgramData\\run", 0, L"C:\\ProgramData\\run\\{X}_uinstall.log"},
+        {L"C:\\", 0, L"C:\\{X}_uinstall.log"},
+        {L"\\\\server\\share\\", 0, L"\\\\server\\share\\{X}_uinstall.log"},
+        {L"C:\\run", 5, L"{X}_uinstall.log"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.error);
+        ResetFakePlatform();
+        TheFakeKernel().currentDirectory = c.directory;
+        TheFakeKernel().currentDirectoryError = c.error;
+        EXPECT_EQ(RunFolderFile(L"{X}_uinstall.log"), c.expected);
+    }
 }
 
 }  // namespace

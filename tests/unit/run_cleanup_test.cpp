@@ -3,6 +3,7 @@
 #include "fake/fake_kernel.h"
 #include "fake/fake_msi.h"
 #include "report/run_log.h"
+#include "run/dll_search.h"
 #include "run/run_cleanup.h"
 #include "run/tables.h"
 #include "unit/clean_machine.h"
@@ -150,6 +151,36 @@ TEST(Tables, AreNullTerminatedAndInOrder) {
     EXPECT_EQ(hardwareIds, 8);
     EXPECT_STREQ(HardwareIdTable[0], L"USB\\VID_7F3A&PID_0031");
     EXPECT_STREQ(HardwareIdTable[7], L"USB\\VID_7F3A&PID_8064");
+}
+
+TEST(DllSearch, SystemDirectoryOnlyWithOrWithoutSetDefaultDllDirectories) {
+    const std::vector<std::wstring> lookUp{L"GetModuleHandleW(\"kernel32.dll\")",
+                                           L"GetProcAddress(kernel32, \"SetDefaultDllDirectories\")"};
+    const std::vector<std::wstring> withoutIt{L"SetDllDirectoryW(\"\")", L"GetSystemDirectoryW(260)",
+                                              L"LoadLibraryW(\"C:\\windows\\system32\\msi.dll\")"};
+    struct Case {
+        const char* what;
+        bool present;
+        BOOL result;
+        std::vector<std::wstring> after;
+    };
+    const Case cases[] = {
+        {"Windows 8 and later, or 7 with its update", true, TRUE,
+         {L"SetDefaultDllDirectories(0x800)"}},
+        {"Windows 7 without the update", false, TRUE, withoutIt},
+        {"present but refusing", true, FALSE, {L"SetDefaultDllDirectories(0x800)"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetFakePlatform();
+        TheFakeKernel().hasSetDefaultDllDirectories = c.present;
+        TheFakeKernel().setDefaultDllDirectoriesResult = c.result;
+        LimitDllSearchToSystemDirectory();
+        std::vector<std::wstring> expected = lookUp;
+        expected.insert(expected.end(), c.after.begin(), c.after.end());
+        if (c.present && !c.result) expected.insert(expected.end(), withoutIt.begin(), withoutIt.end());
+        EXPECT_EQ(FakeCalls().calls, expected);
+    }
 }
 
 }  // namespace

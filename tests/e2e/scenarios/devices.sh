@@ -4,7 +4,8 @@
 # without a version) and their INF files: every node under the eight ids is
 # removed and reported, each gathered INF leaves the INF folder in the set's
 # order. A node of another vendor, a scanner node under an id not in the
-# table, and their OEM INFs survive.
+# table, and their OEM INFs survive; so does the INF of Windows itself
+# (usbscan.inf) that one scanner node was installed from.
 #
 # Under qemu the 32-bit program on 32-bit Windows runs without Wine's
 # services (see emulation/x86.sh), so the class installer cannot reach the
@@ -24,9 +25,10 @@ e2e_wine "$fixture" plant \
     "node:${scanner}0031\\NRV0002,$image,oem9.inf," \
     "node:${scanner}0047\\NRV0003,$image,oem9.inf,3.1.0.0" \
     "node:${scanner}8064\\NRV0004,$usb,,1.0.0.7" \
+    "node:${scanner}0036\\NRV0005,$image,usbscan.inf,10.0.19041.1" \
     "node:USB\\VID_04A9&PID_0031\\OTHER1,$image,oem3.inf,5.0" \
     "node:${scanner}0099\\NRV0099,$image,oem4.inf,9.9" \
-    inf:oem9.inf inf:oem10.inf inf:oem3.inf inf:oem4.inf
+    inf:oem9.inf inf:oem10.inf inf:oem3.inf inf:oem4.inf inf:usbscan.inf
 plant_rc=$?
 set -e
 e2e_expect_eq "fixture planted the machine" "$plant_rc" 0
@@ -36,21 +38,23 @@ e2e_expect_eq "fixture planted the machine" "$plant_rc" 0
 what_exists() {
     local args=() id
     for id in "${ids[@]}" 0099; do args+=("nodes:$scanner$id"); done
-    args+=('nodes:USB\VID_04A9&PID_0031' inf:oem9.inf inf:oem10.inf inf:oem3.inf inf:oem4.inf)
+    args+=('nodes:USB\VID_04A9&PID_0031' inf:oem9.inf inf:oem10.inf inf:oem3.inf inf:oem4.inf
+        inf:usbscan.inf)
     e2e_wine "$fixture" report "${args[@]}" | tr -d '\r'
 }
 survivors=$(printf '%s\n' "node ${scanner}0099\\NRV0099" 'node USB\VID_04A9&PID_0031\OTHER1' \
-    'inf oem3.inf' 'inf oem4.inf')
+    'inf oem3.inf' 'inf oem4.inf' 'inf usbscan.inf')
 removed="Device node has removed successfully"
 if [[ -n ${E2E_NO_SERVICES-} ]]; then
     removed="Can't remove device node. Error: 1722"
     survivors=$(printf '%s\n' "node ${scanner}0031\\NRV0001" "node ${scanner}0031\\NRV0002" \
-        "node ${scanner}0047\\NRV0003" "node ${scanner}8064\\NRV0004" "$survivors")
+        "node ${scanner}0036\\NRV0005" "node ${scanner}0047\\NRV0003" "node ${scanner}8064\\NRV0004" "$survivors")
 fi
 e2e_expect_eq "planted nodes and INFs exist" "$(what_exists)" "$(printf '%s\n' \
-    "node ${scanner}0031\\NRV0001" "node ${scanner}0031\\NRV0002" "node ${scanner}0047\\NRV0003" \
-    "node ${scanner}8064\\NRV0004" "node ${scanner}0099\\NRV0099" \
-    'node USB\VID_04A9&PID_0031\OTHER1' 'inf oem9.inf' 'inf oem10.inf' 'inf oem3.inf' 'inf oem4.inf')"
+    "node ${scanner}0031\\NRV0001" "node ${scanner}0031\\NRV0002" "node ${scanner}0036\\NRV0005" \
+    "node ${scanner}0047\\NRV0003" "node ${scanner}8064\\NRV0004" "node ${scanner}0099\\NRV0099" \
+    'node USB\VID_04A9&PID_0031\OTHER1' 'inf oem9.inf' 'inf oem10.inf' 'inf oem3.inf' 'inf oem4.inf' \
+    'inf usbscan.inf')"
 
 dir=$E2E_WORK/run
 e2e_run 'y\n' "$dir"
@@ -68,7 +72,11 @@ report=$(
         "$removed"
     member "$image" 1 "${scanner}0031\\NRV0002"
     printf '%s\n' "Device inf file path: oem9.inf" "$removed"
-    check 0036; check 0042; check 0047
+    check 0036
+    member "$image" 0 "${scanner}0036\\NRV0005"
+    printf '%s\n' "Device inf file path: usbscan.inf" "Device driver version: 10.0.19041.1" \
+        "$removed"
+    check 0042; check 0047
     member "$image" 0 "${scanner}0047\\NRV0003"
     printf '%s\n' "Device inf file path: oem9.inf" "Device driver version: 3.1.0.0" \
         "$removed"
@@ -78,7 +86,8 @@ report=$(
         "$removed"
     printf '%s\n' "Remove driver package for inf file: oem10.inf" \
         "Device inf file has removed successfully" \
-        "Remove driver package for inf file: oem9.inf" "Device inf file has removed successfully"
+        "Remove driver package for inf file: oem9.inf" "Device inf file has removed successfully" \
+        "Windows driver package kept: usbscan.inf"
 )
 mapfile -t report_lines <<<"$report"
 source "$NRV_E2E_DIR/expected_clean_machine.sh"

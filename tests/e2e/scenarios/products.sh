@@ -3,6 +3,11 @@
 # Windows Installer: every product of the four upgrade codes is patched and
 # removed, an unrelated product is left alone.
 #
+# One product's package schedules a restart when it is removed: its uninstall
+# returns 3010, which counts as removed, with the restart line, and the run
+# goes on. Every uninstall is told to suppress the restart, and gets its
+# installer log by its full path (Wine's msi trace shows both).
+#
 # The first run holds back the patched product's removal (an extra error
 # action of the test's copy of its package, active while NRV_E2E_HOLD_REMOVAL
 # is 1), so that its cached package, as the run committed it, can be read
@@ -23,6 +28,8 @@ cp "$packages"/*.msi "$E2E_WORK/"
 msibuild "$E2E_WORK/patched.msi" \
     -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Target\`) VALUES ('HoldRemoval', 19, 'Removal held by the test.')" \
     -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('HoldRemoval', 'REMOVE=\"ALL\" AND %NRV_E2E_HOLD_REMOVAL=\"1\"', 1460)"
+msibuild "$E2E_WORK/plain.msi" \
+    -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('ScheduleReboot', 'REMOVE=\"ALL\"', 6590)"
 
 # install PACKAGE PRODUCT_CODE: installs and notes the product's cached package.
 installer_dir=$(e2e_unix_path 'C:\windows\Installer')
@@ -91,11 +98,12 @@ mapfile -t lines < <(
         "$changed" "$(path "$PATCHED")" "Can't remove driver product package. Error: 1603"
     check '{8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}'
     check '{3A7E05D2-9B61-4c38-8F2D-A64E1B07C59E}'
-    printf '%s\n' "$(found "$PLAIN")" "$opened" "$(path "$PLAIN")" "$removed"
+    printf '%s\n' "$(found "$PLAIN")" "$opened" "$(path "$PLAIN")" "$removed" \
+        "Restart the computer to finish the removal."
 )
 e2e_lines report "${lines[@]}"
 export NRV_E2E_HOLD_REMOVAL=1
-e2e_run 'y\n' "$E2E_WORK/run1"
+E2E_STDERR=$E2E_WORK/run1-trace WINEDEBUG=trace+msi e2e_run 'y\n' "$E2E_WORK/run1"
 unset NRV_E2E_HOLD_REMOVAL
 e2e_expect_eq "run 1: exit code" "$E2E_RC" 0
 expect_lines "run 1: console" "$E2E_CONSOLE" "$E2E_BANNER$E2E_DIALOGUE$report$others$E2E_PAUSE"
@@ -108,6 +116,15 @@ for code in "$TWIN_A" "$PATCHED"; do
     grep -qF "ProductCode = $code" "$E2E_WORK/run1/${code}_uinstall.log" &&
         e2e_pass "run 1: installer log of $code" || e2e_fail "run 1: ${code}_uinstall.log is not that product's log"
 done
+run1_windows="Z:${E2E_WORK//\//\\\\}\\\\run1\\\\"
+for code in "$TWIN_A" "$TWIN_B" "$PATCHED" "$PLAIN"; do
+    grep -qF "MsiEnableLogW 0x1400, L\"$run1_windows${code}_uinstall.log\", 0x2" "$E2E_WORK/run1-trace" &&
+        e2e_pass "run 1: installer log of $code by its full path" ||
+        e2e_fail "run 1: installer log of $code not by its full path"
+done
+e2e_expect_eq "run 1: every uninstall suppresses the restart" \
+    "$(grep -o 'MsiInstallProductW .*' "$E2E_WORK/run1-trace" | grep -o 'L"[^"]*"$' | sort | uniq -c | tr -s ' ')" \
+    ' 4 L"REMOVE=ALL REBOOT=ReallySuppress"'
 for code in "$TWIN_A" "$TWIN_B" "$PLAIN"; do expect_installed "run 1: product $code" "$code" removed; done
 expect_installed "run 1: patched product (held back)" "$PATCHED" installed
 patched_package=$(cached_unix "$PATCHED")
