@@ -73,7 +73,7 @@ void RemoveDeviceNode(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, InfNameSet& i
     if (SetupDiGetDeviceInstanceIdW(deviceSet, &device, text, kDeviceTextLength, nullptr)) {
         ReportTextLine(L"Device instance id: ", TextInBuffer(text));
     } else if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_ITEMS) {
-        ReportCodeLine("Can't get device instance id. Error: ", error);
+        ReportFailure("Can't get device instance id", error);
     }
 
     // Read before the removal: afterwards the node and its properties are gone.
@@ -82,7 +82,7 @@ void RemoveDeviceNode(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, InfNameSet& i
         ReportTextLine(L"Device inf file path: ", infName);
         infNames.insert(infName);
     } else {
-        ReportCodeLine("Can't get device inf file path. Error: ", GetLastError());
+        ReportFailure("Can't get device inf file path", GetLastError());
     }
 
     if (ReadProperty(deviceSet, device, kDriverVersionKey, text)) {
@@ -90,16 +90,16 @@ void RemoveDeviceNode(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, InfNameSet& i
     }
 
     if (SetupDiCallClassInstaller(DIF_REMOVE, deviceSet, &device)) {
-        ReportLine(L"Device node has removed successfully");
+        ReportLine("Device node has removed successfully");
         if (RemovalNeedsRestart(deviceSet, device)) ReportRestartNeeded();
     } else {
-        ReportCodeLine("Can't remove device node. Error: ", GetLastError());
+        ReportFailure("Can't remove device node", GetLastError());
     }
 }
 
 void RemoveDevicesByHardwareId(const wchar_t* hardwareId, InfNameSet& infNames) {
     ReportEndLine();
-    ReportText(L"Check device with HardwareId: ");
+    ReportText("Check device with HardwareId: ");
     ReportText(hardwareId);
     ReportEndLine();
 
@@ -109,7 +109,7 @@ void RemoveDevicesByHardwareId(const wchar_t* hardwareId, InfNameSet& infNames) 
         // Windows refuses an enumerator under which no node was ever
         // registered: for this pass that is an empty set.
         if (const DWORD error = GetLastError(); error != ERROR_INVALID_DATA)
-            ReportCodeLine("Can't create device information set. Error: ", error);
+            ReportFailure("Can't create device information set", error);
         return;
     }
     const DeviceSet deviceSet(created);
@@ -122,6 +122,6 @@ void RemoveDevicesByHardwareId(const wchar_t* hardwareId, InfNameSet& infNames) 
         ++index;
     }
     if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_ITEMS) {
-        ReportCodeLine("Can't enumerate device information set. Error: ", error);
+        ReportFailure("Can't enumerate device information set", error);
     }
 }

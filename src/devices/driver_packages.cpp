@@ -23,19 +23,19 @@ void RemoveDriverPackages(const InfNameSet& infNames) {
         // inbox driver matched by a compatible id); only packages that were
         // added to the driver store, published as oemNN.inf, leave it.
         if (!IsOemInfName(infName)) {
-            ReportText(L"Windows driver package kept: ");
+            ReportText("Windows driver package kept: ");
             ReportText(infName.c_str());
             ReportEndLine();
             continue;
         }
-        ReportText(L"Remove driver package for inf file: ");
+        ReportText("Remove driver package for inf file: ");
         ReportText(infName.c_str());
         ReportEndLine();
         // Forced: the package goes even if a device is still installed from it.
         if (SetupUninstallOEMInfW(infName.c_str(), SUOI_FORCEDELETE, nullptr)) {
-            ReportLine(L"Device inf file has removed successfully");
+            ReportLine("Device inf file has removed successfully");
         } else {
-            ReportCodeLine("Can't remove device inf file. Error: ", GetLastError());
+            ReportFailure("Can't remove device inf file", GetLastError());
         }
     }
 }

@@ -24,7 +24,7 @@ using OpenKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
 
 void RemoveRegistryMark() {
     ReportEndLine();
-    ReportLine(L"Check registry entries");
+    ReportLine("Check registry entries");
 
     HKEY opened = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMarkKeyPath, 0, kMarkKeyAccess, &opened) !=
@@ -37,8 +37,6 @@ void RemoveRegistryMark() {
     if (status == ERROR_SUCCESS) {
         ReportLine("Driver mark has removes successfully");
     } else if (status != ERROR_FILE_NOT_FOUND) {
-        ReportText("Can't delete driver mark value. Error: ");
-        ReportSigned(status);
-        ReportEndLine();
+        ReportFailureSigned("Can't delete driver mark value", status);
     }
 }

@@ -69,35 +69,35 @@ UINT MakeParameterRecord(std::initializer_list<const wchar_t*> parameters, MSIHA
 // its parameters. Returns 0 or the failing call's code, reported with the
 // open or the execute text.
 UINT RunStatement(MSIHANDLE database, const wchar_t* statement,
-                  std::initializer_list<const wchar_t*> parameters, const wchar_t* openFailure,
-                  const wchar_t* executeFailure) {
+                  std::initializer_list<const wchar_t*> parameters, const char* openFailure,
+                  const char* executeFailure) {
     MSIHANDLE view = 0;
     UINT result = MsiDatabaseOpenViewW(database, statement, &view);
     if (result != ERROR_SUCCESS) {
-        ReportCodeLine(openFailure, result);
+        ReportFailure(openFailure, result);
         return result;
     }
     MSIHANDLE record = 0;
     result = MakeParameterRecord(parameters, record);
     if (result == ERROR_SUCCESS) result = MsiViewExecute(view, record);
-    if (result != ERROR_SUCCESS) ReportCodeLine(executeFailure, result);
+    if (result != ERROR_SUCCESS) ReportFailure(executeFailure, result);
     if (record != 0) MsiCloseHandle(record);
     MsiCloseHandle(view);
     return result;
 }
 
 // Opens and executes a query; false (reported) when either fails.
-bool OpenQuery(MSIHANDLE database, const wchar_t* query, MSIHANDLE& view, const wchar_t* openFailure,
-               const wchar_t* executeFailure) {
+bool OpenQuery(MSIHANDLE database, const wchar_t* query, MSIHANDLE& view, const char* openFailure,
+               const char* executeFailure) {
     view = 0;
     UINT result = MsiDatabaseOpenViewW(database, query, &view);
     if (result != ERROR_SUCCESS) {
-        ReportCodeLine(openFailure, result);
+        ReportFailure(openFailure, result);
         return false;
     }
     result = MsiViewExecute(view, 0);
     if (result != ERROR_SUCCESS) {
-        ReportCodeLine(executeFailure, result);
+        ReportFailure(executeFailure, result);
         MsiCloseHandle(view);
         return false;
     }
@@ -115,7 +115,7 @@ void PatchPackageDatabase(MSIHANDLE database, const wchar_t* productCode) {
         if (result == ERROR_SUCCESS) result = DeleteLaunchCondition(database);
         launchConditionReplaced = result == ERROR_SUCCESS;
         if (!launchConditionReplaced)
-            ReportLine(L"Can't make changes in package installer data base (InvalidCondition).");
+            ReportLine("Can't make changes in package installer data base (InvalidCondition).");
     }
 
     bool commit = launchConditionReplaced;
@@ -123,22 +123,22 @@ void PatchPackageDatabase(MSIHANDLE database, const wchar_t* productCode) {
         if (DisableUninstallCheckAction(database) == ERROR_SUCCESS)
             commit = true;
         else
-            ReportLine(L"Can't make changes in package installer data base (CheckUninstallAction).");
+            ReportLine("Can't make changes in package installer data base (CheckUninstallAction).");
     }
     if (!commit) return;
 
     const UINT result = MsiDatabaseCommit(database);
     if (result == ERROR_SUCCESS)
-        ReportLine(L"Driver installer data base has changed successfully.");
+        ReportLine("Driver installer data base has changed successfully.");
     else
-        ReportCodeLine(L"Can't commit changes in package installer data base. Error: ", result);
+        ReportFailure("Can't commit changes in package installer data base", result);
 }
 
 bool FindVersionLaunchCondition(MSIHANDLE database, std::wstring& description) {
     MSIHANDLE view = 0;
     if (!OpenQuery(database, kLaunchConditionQuery, view,
-                   L"Can't query condition table in package installer data base. Error: ",
-                   L"Can't execute query condition table in package installer data base. Error: "))
+                   "Can't query condition table in package installer data base",
+                   "Can't execute query condition table in package installer data base"))
         return false;
 
     bool found = false;
@@ -149,7 +149,7 @@ bool FindVersionLaunchCondition(MSIHANDLE database, std::wstring& description) {
         if (MsiRecordGetStringW(record, 1, condition, &conditionSize) == ERROR_SUCCESS &&
             TextInBuffer(condition, 261) == kOldLaunchCondition) {
             ReadRecordString(record, 2, description);
-            ReportText(L"Invalid condition description string: ");
+            ReportText("Invalid condition description string: ");
             ReportText(description.c_str());
             ReportEndLine();
             found = true;
@@ -163,22 +163,22 @@ bool FindVersionLaunchCondition(MSIHANDLE database, std::wstring& description) {
 UINT InsertLaunchCondition(MSIHANDLE database, const wchar_t* description) {
     return RunStatement(
         database, kLaunchConditionInsert, {kNewLaunchCondition, description},
-        L"Can't open insert to condition table in package installer data base. Error: ",
-        L"Can't execute insert to condition table in package installer data base. Error: ");
+        "Can't open insert to condition table in package installer data base",
+        "Can't execute insert to condition table in package installer data base");
 }
 
 UINT DeleteLaunchCondition(MSIHANDLE database) {
     return RunStatement(
         database, kLaunchConditionDelete, {},
-        L"Can't open delete to condition table in package installer data base. Error: ",
-        L"Can't execute delete to condition table in package installer data base. Error: ");
+        "Can't open delete to condition table in package installer data base",
+        "Can't execute delete to condition table in package installer data base");
 }
 
 bool FindUninstallCheckAction(MSIHANDLE database) {
     MSIHANDLE view = 0;
     if (!OpenQuery(database, kActionQuery, view,
-                   L"Can't query InstallExecuteSequence in package installer data base. Error: ",
-                   L"Can't execute query InstallExecuteSequence in package installer data base. Error: "))
+                   "Can't query InstallExecuteSequence in package installer data base",
+                   "Can't execute query InstallExecuteSequence in package installer data base"))
         return false;
 
     // A fetch that fails otherwise than with "no more items" counts as a row.
@@ -196,6 +196,6 @@ bool FindUninstallCheckAction(MSIHANDLE database) {
 UINT DisableUninstallCheckAction(MSIHANDLE database) {
     return RunStatement(
         database, kActionUpdate, {},
-        L"Can't open update to condition InstallExecuteSequence in package installer data base. Error: ",
-        L"Can't execute update to InstallExecuteSequence table in package installer data base. Error: ");
+        "Can't open update to condition InstallExecuteSequence in package installer data base",
+        "Can't execute update to InstallExecuteSequence table in package installer data base");
 }

@@ -29,7 +29,7 @@ bool RemovedNeedingRestart(UINT result) {
 
 void PurgeRelatedProducts(const wchar_t* upgradeCode) {
     ReportEndLine();
-    ReportText(L"Check product upgrade code: ");
+    ReportText("Check product upgrade code: ");
     ReportText(upgradeCode);
     ReportEndLine();
 
@@ -48,14 +48,12 @@ void PurgeRelatedProducts(const wchar_t* upgradeCode) {
     for (const std::wstring& code : productCodes) RemoveProduct(code.c_str());
 
     if (result != ERROR_NO_MORE_ITEMS) {
-        ReportText("Can't enumerate related products. Error: ");
-        ReportHex(result);
-        ReportEndLine();
+        ReportFailureHex("Can't enumerate related products", result);
     }
 }
 
 void RemoveProduct(const wchar_t* productCode) {
-    ReportText(L"Found driver product package: ");
+    ReportText("Found driver product package: ");
     ReportText(productCode);
     ReportEndLine();
 
@@ -63,7 +61,7 @@ void RemoveProduct(const wchar_t* productCode) {
     DWORD packagePathSize = 1024;
     UINT result = MsiGetProductInfoW(productCode, kLocalPackageProperty, packageBuffer, &packagePathSize);
     if (result != ERROR_SUCCESS) {
-        ReportCodeLine(L"Can't get product local cache path property. Error: ", result);
+        ReportFailure("Can't get product local cache path property", result);
         return;
     }
     const std::wstring packagePath = TextInBuffer(packageBuffer);
@@ -71,9 +69,9 @@ void RemoveProduct(const wchar_t* productCode) {
     MSIHANDLE database = 0;
     result = MsiOpenDatabaseW(packagePath.c_str(), MSIDBOPEN_TRANSACT, &database);
     if (result != ERROR_SUCCESS) {
-        ReportCodeLine(L"Can't open package installer data base. Error: ", result);
+        ReportFailure("Can't open package installer data base", result);
     } else {
-        ReportLine(L"Driver installer data base has open successfully.");
+        ReportLine("Driver installer data base has open successfully.");
         PatchPackageDatabase(database, productCode);
         // Closing discards whatever the patching did not commit.
         MsiCloseHandle(database);
@@ -84,7 +82,7 @@ void RemoveProduct(const wchar_t* productCode) {
     const std::wstring logPath = RunFolderFile(std::wstring(productCode) + L"_uinstall.log");
     MsiEnableLogW(kInstallerLogMode, logPath.c_str(), kInstallerLogAttributes);
 
-    ReportText(L"Driver product package cache path: ");
+    ReportText("Driver product package cache path: ");
     ReportText(packagePath.c_str());
     ReportEndLine();
 
@@ -93,6 +91,6 @@ void RemoveProduct(const wchar_t* productCode) {
         ReportLine("Driver product package has remove successfully");
         if (result != ERROR_SUCCESS) ReportRestartNeeded();
     } else {
-        ReportCodeLine(L"Can't remove driver product package. Error: ", result);
+        ReportFailure("Can't remove driver product package", result);
     }
 }

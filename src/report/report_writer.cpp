@@ -43,33 +43,8 @@ void ReportUnsigned(std::uint32_t value) {
     ToBoth([&](std::ostream& out) { out << value; });
 }
 
-void ReportSigned(std::int32_t value) {
-    ToBoth([&](std::ostream& out) { out << value; });
-}
-
-void ReportHex(std::uint32_t value) {
-    ToBoth([&](std::ostream& out) { out << std::hex << value << std::dec; });
-}
-
 void ReportEndLine() {
     ToBoth([](std::ostream& out) { out << '\n' << std::flush; });
-}
-
-void ReportCodeLine(const wchar_t* text, std::uint32_t code) {
-    ReportText(text);
-    ReportUnsigned(code);
-    ReportEndLine();
-}
-
-void ReportCodeLine(const char* text, std::uint32_t code) {
-    ReportText(text);
-    ReportUnsigned(code);
-    ReportEndLine();
-}
-
-void ReportLine(const wchar_t* text) {
-    ReportText(text);
-    ReportEndLine();
 }
 
 void ReportLine(const char* text) {
@@ -77,20 +52,37 @@ void ReportLine(const char* text) {
     ReportEndLine();
 }
 
-void ReportRestartNeeded() {
-    ReportLine("Restart the computer to finish the removal.");
+namespace {
+
+// Every failure line has this one shape; only the code's form differs.
+template <typename WriteCode>
+void ReportFailureLine(const char* what, WriteCode writeCode) {
+    ToBoth([&](std::ostream& out) {
+        out << what << ". Error: ";
+        writeCode(out);
+    });
+    ReportEndLine();
 }
 
-void ConsoleText(const wchar_t* text) { std::cout << Narrow(text); }
+}  // namespace
+
+void ReportFailure(const char* what, std::uint32_t code) {
+    ReportFailureLine(what, [&](std::ostream& out) { out << code; });
+}
+
+void ReportFailureSigned(const char* what, std::int32_t code) {
+    ReportFailureLine(what, [&](std::ostream& out) { out << code; });
+}
+
+void ReportFailureHex(const char* what, std::uint32_t code) {
+    ReportFailureLine(what, [&](std::ostream& out) { out << std::hex << code << std::dec; });
+}
+
+void ReportRestartNeeded() { ReportLine("Restart the computer to finish the removal."); }
 
 void ConsoleText(const char* text) { std::cout << text; }
 
 void ConsoleEndLine() { std::cout << '\n' << std::flush; }
-
-void ConsoleLine(const wchar_t* text) {
-    ConsoleText(text);
-    ConsoleEndLine();
-}
 
 void ConsoleLine(const char* text) {
     ConsoleText(text);

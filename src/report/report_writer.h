@@ -9,29 +9,27 @@
 
 #include <cstdint>
 
+// A text of the system (a name, a path): wide, narrowed as said above.
 void ReportText(const wchar_t* text);
+// The program's own texts are plain ASCII.
 void ReportText(const char* text);
 void ReportUnsigned(std::uint32_t value);
-void ReportSigned(std::int32_t value);
-// One number in lower-case hexadecimal without prefix; later numbers are
-// decimal again.
-void ReportHex(std::uint32_t value);
 void ReportEndLine();
 
-// A whole report line of a failure text followed by its error code.
-void ReportCodeLine(const wchar_t* text, std::uint32_t code);
-void ReportCodeLine(const char* text, std::uint32_t code);
-
-// Convenience: a whole report line of one text.
-void ReportLine(const wchar_t* text);
+// A whole report line of one text.
 void ReportLine(const char* text);
+
+// A whole failure line: what failed, ". Error: ", and the error code in
+// decimal (a platform's unsigned code), signed decimal (a registry status) or
+// lower-case hexadecimal without prefix. Later numbers are decimal again.
+void ReportFailure(const char* what, std::uint32_t code);
+void ReportFailureSigned(const char* what, std::int32_t code);
+void ReportFailureHex(const char* what, std::uint32_t code);
 
 // The line that tells the user a removal finishes only with a restart.
 void ReportRestartNeeded();
 
 // The dialogue, which goes to the console alone.
-void ConsoleText(const wchar_t* text);
 void ConsoleText(const char* text);
 void ConsoleEndLine();
-void ConsoleLine(const wchar_t* text);
 void ConsoleLine(const char* text);

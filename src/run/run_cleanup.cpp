@@ -16,10 +16,10 @@
 namespace {
 
 bool UserConsents() {
-    ConsoleLine(L"NOTE: Make sure that you connect Nerovan scanner to computer at least once.");
+    ConsoleLine("NOTE: Make sure that you connect Nerovan scanner to computer at least once.");
     ConsoleEndLine();
-    ConsoleLine(L"PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!");
-    ConsoleText(L"Do you want to continue [y/N]? ");
+    ConsoleLine("PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!");
+    ConsoleText("Do you want to continue [y/N]? ");
 
     char answer = 0;
     if (!(std::cin >> answer)) return false;  // end of input declines
@@ -38,20 +38,20 @@ void PauseBeforeExit() {
 }  // namespace
 
 int RunCleanup() {
-    ReportLine(L"Nerovan Driver Cleanup utility v.0.9.4");
+    ReportLine("Nerovan Driver Cleanup utility v.0.9.4");
     ReportEndLine();
 
     BOOL wow64 = FALSE;
     if (!IsWow64Process(GetCurrentProcess(), &wow64)) {
-        ReportLine(L"Can't determinate process architecture");
+        ReportLine("Can't determinate process architecture");
         return -1;
     }
     if (wow64) {
-        ReportLine(L"You should use x64 version of utility.");
+        ReportLine("You should use x64 version of utility.");
         return -1;
     }
     if (!RunLogIsOpen()) {
-        ConsoleLine(L"Can't create log file");
+        ConsoleLine("Can't create log file");
         return -1;
     }
 

@@ -46,23 +46,25 @@ TEST_F(ReportWriterTest, OpensTheLogUnderItsNameAndTruncatesAnOldFile) {
     EXPECT_EQ(Console(), "");
 }
 
-TEST_F(ReportWriterTest, FragmentsReachConsoleAndLogAlike) {
+TEST_F(ReportWriterTest, FragmentsAndFailureLinesReachConsoleAndLogAlike) {
     OpenLog();
     ReportText(L"wide ");
     ReportText("narrow ");
     ReportUnsigned(4294967295u);
-    ReportText(" ");
-    ReportSigned(-5);
     ReportEndLine();
     ReportEndLine();
-    ReportText("code ");
-    ReportHex(1603);
-    ReportText(" then ");
-    ReportUnsigned(1603);
-    ReportText(" ");
-    ReportHex(0xABCDEF);
+    ReportFailure("Can't a", 4294967295u);
+    ReportFailureSigned("Can't b", -5);
+    ReportFailureSigned("Can't c", 2147483647);
+    ReportFailureHex("Can't d", 0xABCDEF);
+    ReportFailureHex("Can't e", 0);
+    ReportFailure("Can't f", 1603);  // decimal again after a hexadecimal code
+    ReportUnsigned(255);
     ReportEndLine();
-    const std::string expected = "wide narrow 4294967295 -5\n\ncode 643 then 1603 abcdef\n";
+    const std::string expected = Lines({"wide narrow 4294967295", "", "Can't a. Error: 4294967295",
+                                        "Can't b. Error: -5", "Can't c. Error: 2147483647",
+                                        "Can't d. Error: abcdef", "Can't e. Error: 0",
+                                        "Can't f. Error: 1603", "255"});
     EXPECT_EQ(Console(), expected);
     EXPECT_EQ(RunLogText(), expected);
 }
@@ -71,7 +73,7 @@ TEST_F(ReportWriterTest, CharactersAboveByteRangeBecomeQuestionMarksAndOutputGoe
     OpenLog();
     ReportText(L"oem\u0100\u4E2D.inf caf\u00E9");
     ReportEndLine();
-    ReportLine(L"next line");
+    ReportLine("next line");
     ReportUnsigned(7);
     ReportEndLine();
     const std::string expected = "oem??.inf caf\xE9\nnext line\n7\n";
@@ -89,23 +91,23 @@ TEST_F(ReportWriterTest, ControlCharactersInATextCannotStartALine) {
 }
 
 TEST_F(ReportWriterTest, WithoutRunLogOnlyTheConsoleIsWritten) {
-    ReportLine(L"console only");
+    ReportLine("console only");
     EXPECT_EQ(Console(), "console only\n");
     EXPECT_FALSE(RunLogIsOpen());
 }
 
 TEST_F(ReportWriterTest, ConsoleTextNeverReachesTheLog) {
     OpenLog();
-    ConsoleLine(L"dialogue");
+    ConsoleLine("dialogue");
     ConsoleText("prompt ");
-    ReportLine(L"report");
+    ReportLine("report");
     EXPECT_EQ(Console(), "dialogue\nprompt report\n");
     EXPECT_EQ(RunLogText(), "report\n");
 }
 
 TEST_F(ReportWriterTest, DiscardClosesAndDeletesTheLogOnce) {
     OpenLog();
-    ReportLine(L"something");
+    ReportLine("something");
     ASSERT_TRUE(RunLogExists());
     DiscardRunLog();
     EXPECT_FALSE(RunLogIsOpen());
@@ -115,7 +117,7 @@ TEST_F(ReportWriterTest, DiscardClosesAndDeletesTheLogOnce) {
 
     DiscardRunLog();  // not open any more: nothing is deleted
     EXPECT_EQ(FakeCallsStartingWith(L"DeleteFileW").size(), 1u);
-    ReportLine(L"after");
+    ReportLine("after");
     EXPECT_EQ(Console(), "something\nafter\n");
 }
 
