@@ -9,9 +9,16 @@ endif()
 
 target_compile_definitions(nrv_core PUBLIC UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601)
 
+# The version resource and the manifest, with the project's version.
+set(NRV_VERSION_COMMAS ${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},0)
+set(NRV_RESOURCES ${CMAKE_BINARY_DIR}/resources/resources.rc)
+configure_file(${CMAKE_SOURCE_DIR}/src/run/resources.rc.in ${NRV_RESOURCES} @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/src/run/NrvDriverCleanup.manifest.in
+               ${CMAKE_BINARY_DIR}/resources/NrvDriverCleanup.manifest @ONLY)
+
 add_executable(nrv_cleanup
     ${CMAKE_SOURCE_DIR}/src/run/main.cpp
-    ${CMAKE_SOURCE_DIR}/src/run/resources.rc)
+    ${NRV_RESOURCES})
 set_target_properties(nrv_cleanup PROPERTIES OUTPUT_NAME ${NRV_EXE_NAME})
 target_compile_options(nrv_cleanup PRIVATE ${NRV_WARNINGS})
 # msi.dll is delay-loaded: it is not one of the DLLs Windows always takes
@@ -53,8 +60,8 @@ target_link_options(nrv_cleanup PRIVATE -static -static-libgcc -static-libstdc++
 add_custom_command(TARGET nrv_cleanup POST_BUILD
     COMMAND bash ${CMAKE_SOURCE_DIR}/cmake/strip_program.sh ${CMAKE_OBJCOPY} $<TARGET_FILE:nrv_cleanup>
     VERBATIM)
-set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/run/resources.rc APPEND PROPERTY OBJECT_DEPENDS
-    ${CMAKE_SOURCE_DIR}/src/run/NrvDriverCleanup.manifest)
+set_property(SOURCE ${NRV_RESOURCES} APPEND PROPERTY OBJECT_DEPENDS
+    ${CMAKE_BINARY_DIR}/resources/NrvDriverCleanup.manifest)
 
 # Windows-only helper programs the end-to-end tests use (fixtures that plant
 # or inspect state inside a Wine prefix).
