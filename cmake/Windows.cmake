@@ -70,17 +70,22 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tests/e2e/fixtures/CMakeLists.txt)
 endif()
 
 # A planted msi.dll for the test that the program never loads one from its
-# own folder or the working directory.
+# own folder or the working directory, and a program that does load it.
+add_library(planted_msi SHARED ${CMAKE_SOURCE_DIR}/tests/e2e/planted/planted_msi.cpp)
+set_target_properties(planted_msi PROPERTIES OUTPUT_NAME msi PREFIX ""
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
+target_link_options(planted_msi PRIVATE -static)
+if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+    # Plain export names, as msi.dll has them (MsiSetInternalUI, not
+    # MsiSetInternalUI@8).
+    target_link_options(planted_msi PRIVATE -Wl,--kill-at)
+endif()
+add_executable(imports_msi ${CMAKE_SOURCE_DIR}/tests/e2e/planted/imports_msi.cpp)
+set_target_properties(imports_msi PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
+target_link_libraries(imports_msi PRIVATE msi)
+target_link_options(imports_msi PRIVATE -static)
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    add_library(planted_msi SHARED ${CMAKE_SOURCE_DIR}/tests/e2e/planted/planted_msi.cpp)
-    set_target_properties(planted_msi PROPERTIES OUTPUT_NAME msi PREFIX ""
-        LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted
-        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
-    target_link_options(planted_msi PRIVATE -static)
-    add_executable(imports_msi ${CMAKE_SOURCE_DIR}/tests/e2e/planted/imports_msi.cpp)
-    set_target_properties(imports_msi PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
-    target_link_libraries(imports_msi PRIVATE msi)
-    target_link_options(imports_msi PRIVATE -static)
     # Baseline for the start-up benchmark (scripts/bench-wine.sh).
     add_executable(bare_console ${CMAKE_SOURCE_DIR}/tests/e2e/planted/bare_console.cpp)
     set_target_properties(bare_console PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
