@@ -1,15 +1,6 @@
-# The checks every shell test shares (tests/README.md tells how to write
-# one). Sourcing it only defines functions: no prefix, no files, no trap
-# but the one that runs the clean-ups added with at_exit.
-#
-#   check_ok WHAT / check_fail WHAT       report one check (failures count)
-#   check_eq WHAT ACTUAL EXPECTED         compare two strings
-#   check_bytes WHAT FILE EXPECTED        compare a file's bytes with a string
-#   check_done                            end: exit 1 if a check failed
-#   skip REASON                           end now, reported as skipped (77)
-#   require PREREQUISITE...               skip unless each is met
-#   at_exit COMMAND                       add a clean-up, run when the script ends
-#                                         (the last added runs first)
+# The checks every shell test shares; tests/README.md lists them and tells how
+# to write a test. Sourcing it only defines functions and the exit trap that
+# runs the clean-ups added with at_exit (the last added first).
 set -euo pipefail
 
 CHECK_FAILURES=0

@@ -6,6 +6,8 @@
 # unsigned program byte for byte, that the symbols are the programs' own, and
 # that the password reaches no output.
 source "$(dirname "$0")/../check.sh"
+ok() { check_ok "$@"; }
+fail() { check_fail "$@"; }
 source_dir=$1
 work=$(mktemp -d /tmp/nrv-release-XXXXXX)
 at_exit 'rm -rf "$work"'
@@ -17,9 +19,9 @@ name=NrvDriverCleanup-$version
 sleep 2  # a zip time stamp counts in steps of two seconds
 (umask 077 && TZ=IST-5:30 "$package" --no-build "$work/again" >/dev/null)
 grep -qx "unsigned: NRV_SIGN_PFX and NRV_SIGN_PASSWORD_FILE are not set" "$work/unsigned.log" \
-    && check_ok "says it is unsigned" || check_fail "no line saying the release is unsigned"
+    && ok "says it is unsigned" || fail "no line saying the release is unsigned"
 for zip in $name.zip $name-symbols.zip; do
-    cmp "$work/unsigned/$zip" "$work/again/$zip" && check_ok "$zip is reproducible" || check_fail "$zip differs between two runs"
+    cmp "$work/unsigned/$zip" "$work/again/$zip" && ok "$zip is reproducible" || fail "$zip differs between two runs"
 done
 
 password="pass-$RANDOM-$RANDOM"
@@ -30,7 +32,7 @@ openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -passout "fil
     -out "$work/signing.pfx"
 NRV_SIGN_PFX=$work/signing.pfx NRV_SIGN_PASSWORD_FILE=$work/password \
     "$package" --no-build "$work/signed" >"$work/signed.log" 2>&1 || { cat "$work/signed.log"; exit 1; }
-grep -qF "$password" "$work/signed.log" && check_fail "the password is in the output" || check_ok "no password in the output"
+grep -qF "$password" "$work/signed.log" && fail "the password is in the output" || ok "no password in the output"
 
 for release in unsigned signed; do
     mkdir -p "$work/$release/x"
@@ -38,29 +40,29 @@ for release in unsigned signed; do
         (cd "$work/$release/x" && cmake -E tar xf "../$zip")
     done
     (cd "$work/$release/x/$name" && sha256sum --quiet -c SHA256SUMS) \
-        && check_ok "$release: SHA256SUMS verifies" || check_fail "$release: SHA256SUMS does not verify"
+        && ok "$release: SHA256SUMS verifies" || fail "$release: SHA256SUMS does not verify"
     listed=$(awk '{print $2}' "$work/$release/x/$name/SHA256SUMS" | sort)
     files=$(cd "$work/$release/x/$name" && ls | grep -vx SHA256SUMS | sort)
-    [[ $listed == "$files" ]] && check_ok "$release: SHA256SUMS covers every file" \
-        || check_fail "$release: SHA256SUMS lists $(echo $listed), the zip holds $(echo $files)"
+    [[ $listed == "$files" ]] && ok "$release: SHA256SUMS covers every file" \
+        || fail "$release: SHA256SUMS lists $(echo $listed), the zip holds $(echo $files)"
 done
 
 for arch in x64 x86; do
     program=NrvDriverCleanup$arch.exe
     unsigned=$work/unsigned/x/$name/$program signed=$work/signed/x/$name/$program
     cmp -s "$unsigned" "$source_dir/build/win-$arch/$program" \
-        && check_ok "$program: the zip holds the built program" || check_fail "$program: the zip does not hold the built program"
+        && ok "$program: the zip holds the built program" || fail "$program: the zip does not hold the built program"
     osslsigncode verify -CAfile "$work/cert.pem" -in "$signed" >"$work/verify.log" 2>&1 \
-        && check_ok "$program: signature verifies" || { cat "$work/verify.log"; check_fail "$program: signature does not verify"; }
+        && ok "$program: signature verifies" || { cat "$work/verify.log"; fail "$program: signature does not verify"; }
     osslsigncode remove-signature -in "$signed" -out "$work/removed.exe" >/dev/null
-    cmp "$work/removed.exe" "$unsigned" && check_ok "$program: without its signature it is the unsigned program" \
-        || check_fail "$program: removing the signature does not give the unsigned program"
+    cmp "$work/removed.exe" "$unsigned" && ok "$program: without its signature it is the unsigned program" \
+        || fail "$program: removing the signature does not give the unsigned program"
     rm -f "$work/removed.exe"
     # The debug link names the symbols file and holds its CRC.
     cp "$work/signed/x/$name-symbols/$program.debug" "$work/signed/x/$name/"
     objdump=$([[ $arch == x64 ]] && echo x86_64 || echo i686)-w64-mingw32-objdump
     "$objdump" --dwarf=links "$signed" 2>&1 | grep -q "Found separate debug info file" \
-        && check_ok "$program: its symbols are in the symbols zip" || check_fail "$program: the symbols zip does not match it"
+        && ok "$program: its symbols are in the symbols zip" || fail "$program: the symbols zip does not match it"
 done
 
 check_done
