@@ -27,6 +27,8 @@ target_include_directories(nrv_unit_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_compile_options(nrv_unit_tests PRIVATE ${NRV_WARNINGS} ${NRV_SANITIZERS})
 target_link_options(nrv_unit_tests PRIVATE ${NRV_SANITIZERS})
 target_link_libraries(nrv_unit_tests PRIVATE nrv_core nrv_fake_platform nrv_core GTest::gtest_main)
+# The tables the tests expect the program to hold, written once for all tests.
+target_compile_definitions(nrv_unit_tests PRIVATE NRV_TEST_TABLES="${CMAKE_SOURCE_DIR}/tests/data/tables.txt")
 
 include(GoogleTest)
 # Every test has a time limit of its own, so a loop that never ends fails

@@ -9,9 +9,16 @@ endif()
 
 target_compile_definitions(nrv_core PUBLIC UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601)
 
+# The version resource and the manifest, with the project's version.
+set(NRV_VERSION_COMMAS ${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},0)
+set(NRV_RESOURCES ${CMAKE_BINARY_DIR}/resources/resources.rc)
+configure_file(${CMAKE_SOURCE_DIR}/src/run/resources.rc.in ${NRV_RESOURCES} @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/src/run/NrvDriverCleanup.manifest.in
+               ${CMAKE_BINARY_DIR}/resources/NrvDriverCleanup.manifest @ONLY)
+
 add_executable(nrv_cleanup
     ${CMAKE_SOURCE_DIR}/src/run/main.cpp
-    ${CMAKE_SOURCE_DIR}/src/run/resources.rc)
+    ${NRV_RESOURCES})
 set_target_properties(nrv_cleanup PROPERTIES OUTPUT_NAME ${NRV_EXE_NAME})
 target_compile_options(nrv_cleanup PRIVATE ${NRV_WARNINGS})
 # msi.dll is delay-loaded: it is not one of the DLLs Windows always takes
@@ -56,8 +63,8 @@ target_link_options(nrv_cleanup PRIVATE -static -static-libgcc -static-libstdc++
 add_custom_command(TARGET nrv_cleanup POST_BUILD
     COMMAND bash ${CMAKE_SOURCE_DIR}/cmake/strip_program.sh ${CMAKE_OBJCOPY} $<TARGET_FILE:nrv_cleanup>
     VERBATIM)
-set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/run/resources.rc APPEND PROPERTY OBJECT_DEPENDS
-    ${CMAKE_SOURCE_DIR}/src/run/NrvDriverCleanup.manifest)
+set_property(SOURCE ${NRV_RESOURCES} APPEND PROPERTY OBJECT_DEPENDS
+    ${CMAKE_BINARY_DIR}/resources/NrvDriverCleanup.manifest)
 
 # Windows-only helper programs the end-to-end tests use (fixtures that plant
 # or inspect state inside a Wine prefix).
@@ -66,17 +73,22 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tests/e2e/fixtures/CMakeLists.txt)
 endif()
 
 # A planted msi.dll for the test that the program never loads one from its
-# own folder or the working directory.
+# own folder or the working directory, and a program that does load it.
+add_library(planted_msi SHARED ${CMAKE_SOURCE_DIR}/tests/e2e/planted/planted_msi.cpp)
+set_target_properties(planted_msi PROPERTIES OUTPUT_NAME msi PREFIX ""
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
+target_link_options(planted_msi PRIVATE -static)
+if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+    # Plain export names, as msi.dll has them (MsiSetInternalUI, not
+    # MsiSetInternalUI@8).
+    target_link_options(planted_msi PRIVATE -Wl,--kill-at)
+endif()
+add_executable(imports_msi ${CMAKE_SOURCE_DIR}/tests/e2e/planted/imports_msi.cpp)
+set_target_properties(imports_msi PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
+target_link_libraries(imports_msi PRIVATE msi)
+target_link_options(imports_msi PRIVATE -static)
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    add_library(planted_msi SHARED ${CMAKE_SOURCE_DIR}/tests/e2e/planted/planted_msi.cpp)
-    set_target_properties(planted_msi PROPERTIES OUTPUT_NAME msi PREFIX ""
-        LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted
-        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
-    target_link_options(planted_msi PRIVATE -static)
-    add_executable(imports_msi ${CMAKE_SOURCE_DIR}/tests/e2e/planted/imports_msi.cpp)
-    set_target_properties(imports_msi PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
-    target_link_libraries(imports_msi PRIVATE msi)
-    target_link_options(imports_msi PRIVATE -static)
     # Baseline for the start-up benchmark (scripts/bench-wine.sh).
     add_executable(bare_console ${CMAKE_SOURCE_DIR}/tests/e2e/planted/bare_console.cpp)
     set_target_properties(bare_console PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)

@@ -27,7 +27,8 @@ echo "making the demo machine..." >&2
 export WINEPREFIX=$work/template
 "$wine" wineboot --init >/dev/null 2>&1
 "$wineserver" -w
-NRV_DEMO_ROOT=$root NRV_DEMO_BUILD=$work/demo NRV_WINE64=$wine NRV_WINESERVER=$wineserver \
+NRV_DEMO_ROOT=$root NRV_DEMO_BUILD=$work/demo NRV_WINE=$wine NRV_WINESERVER=$wineserver \
+    NRV_FIXTURES=$root/build/win-x64/fixtures \
     bash -c 'for p in demo/plant.d/*.sh; do bash "$p" >/dev/null; done'
 "$wineserver" -w
 

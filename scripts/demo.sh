@@ -25,7 +25,8 @@ trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
 echo "== making the demo machine (a new Wine prefix, about a minute)"
 "$wine" wineboot --init >/dev/null 2>&1
 "$wineserver" -w
-export NRV_DEMO_ROOT=$root NRV_DEMO_BUILD=$demo NRV_WINE64=$wine NRV_WINESERVER=$wineserver
+export NRV_DEMO_ROOT=$root NRV_DEMO_BUILD=$demo NRV_WINE=$wine NRV_WINESERVER=$wineserver \
+    NRV_FIXTURES=$root/build/win-x64/fixtures
 for plant in "$root"/demo/plant.d/*.sh; do
     [[ -e $plant ]] || continue
     echo "== planting: $(basename "$plant" .sh)"

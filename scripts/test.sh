@@ -21,4 +21,7 @@ if [[ -f build/host/x86-emulation/unavailable ]]; then
 elif [[ -f build/host/x86-emulation/native ]]; then
     echo "x86 scenarios ran 32-bit Wine without qemu: this kernel runs i386 programs itself"
 fi
+# Every test that skipped itself, with its reason (tests/check.sh, skip).
+awk '/^[0-9]+\/[0-9]+ Testing: / {name = $3} /^SKIPPED: / {print "skipped: " name ": " substr($0, 10)}' \
+    build/host/Testing/Temporary/LastTest.log 2>/dev/null || true
 exit $status

@@ -9,9 +9,9 @@ set -euo pipefail
 packages=$NRV_DEMO_BUILD/packages
 bash "$NRV_DEMO_ROOT/tests/e2e/products/build_packages.sh" "$packages"
 
-"$NRV_WINE64" winecfg -v win8
+"$NRV_WINE" winecfg -v win8
 for name in patched twin-a twin-b plain unrelated; do
-    "$NRV_WINE64" msiexec /i "Z:${packages//\//\\}\\$name.msi" /qn
+    "$NRV_WINE" msiexec /i "Z:${packages//\//\\}\\$name.msi" /qn
 done
-"$NRV_WINE64" winecfg -v win10
+"$NRV_WINE" winecfg -v win10
 bash "$NRV_DEMO_ROOT/demo/check.d/10-products.sh" || true  # lists them; they are there now

@@ -2,11 +2,10 @@
 # Demo machine: three scanner device nodes (two models, one of them without a
 # version) installed from two INF packages in the Windows INF folder.
 set -euo pipefail
-: "${NRV_DEMO_ROOT:?}" "${NRV_WINE64:?}" "${WINEPREFIX:?}"
-cd "$NRV_DEMO_ROOT"  # the win-x64 build holds the fixture program
+: "${NRV_FIXTURES:?}" "${NRV_WINE:?}" "${WINEPREFIX:?}"
 
 image='{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}'
-"$NRV_WINE64" build/win-x64/fixtures/devices_fixture.exe plant \
+"$NRV_WINE" "$NRV_FIXTURES/devices_fixture.exe" plant \
     "node:USB\\VID_7F3A&PID_0031\\NRV1A2B3C,$image,oem10.inf,3.2.0.1" \
     "node:USB\\VID_7F3A&PID_0031\\NRV4D5E6F,$image,oem10.inf,3.2.0.1" \
     "node:USB\\VID_7F3A&PID_8064\\NRV778899,$image,oem9.inf," \

@@ -2,11 +2,11 @@
 # The driver's registry mark (32-bit view, beside a value that must stay) and
 # the Windows setup logs that the run copies next to its own log.
 set -euo pipefail
-: "${WINEPREFIX:?}" "${NRV_WINE64:?}"
+: "${WINEPREFIX:?}" "${NRV_WINE:?}"
 
 key='HKLM\Software\NerovanDrv'
-"$NRV_WINE64" reg add "$key" /v DriverName /d nrvscan /reg:32 /f >/dev/null
-"$NRV_WINE64" reg add "$key" /v InstallDir /d 'C:\Program Files (x86)\Nerovan' /reg:32 /f >/dev/null
+"$NRV_WINE" reg add "$key" /v DriverName /d nrvscan /reg:32 /f >/dev/null
+"$NRV_WINE" reg add "$key" /v InstallDir /d 'C:\Program Files (x86)\Nerovan' /reg:32 /f >/dev/null
 echo "registry mark: $key (32-bit view), values DriverName and InstallDir"
 
 windows=$WINEPREFIX/drive_c/windows

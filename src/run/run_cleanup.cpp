@@ -38,7 +38,7 @@ void PauseBeforeExit() {
 }  // namespace
 
 int RunCleanup() {
-    ReportLine("Nerovan Driver Cleanup utility v.0.9.4");
+    ReportLine("Nerovan Driver Cleanup utility v." NRV_VERSION);
     ReportEndLine();
 
     BOOL wow64 = FALSE;

@@ -16,7 +16,8 @@ set(NRV_E2E_COMMON_ENV
     NRV_WINESERVER=${NRV_WINESERVER}
     NRV_EXE64=${NRV_EXE64}
     NRV_E2E_DIR=${NRV_E2E_DIR}
-    NRV_E2E_BUILD=${CMAKE_BINARY_DIR}/e2e)
+    NRV_E2E_BUILD=${CMAKE_BINARY_DIR}/e2e
+    NRV_VERSION=${PROJECT_VERSION})
 set(NRV_E2E_ENV ${NRV_E2E_COMMON_ENV}
     NRV_FIXTURES=${NRV_WIN64_BUILD_DIR}/fixtures
     NRV_TEMPLATE_PREFIX=${NRV_TEMPLATE_PREFIX})
@@ -36,20 +37,52 @@ foreach(exe_and_arch "${NRV_EXE64};x64;${NRV_OBJDUMP64};x86_64-windows"
     add_test(NAME static_checks_${arch}
              COMMAND bash ${NRV_E2E_DIR}/static_checks.sh ${exe} ${arch} ${objdump} ${CMAKE_SOURCE_DIR}
                      $<TARGET_FILE:pe_imports> ${NRV_WINE_DLLS_DIR}/${dlls})
-    set_tests_properties(static_checks_${arch} PROPERTIES TIMEOUT 60)
+    set_tests_properties(static_checks_${arch} PROPERTIES TIMEOUT 60
+        ENVIRONMENT NRV_VERSION=${PROJECT_VERSION})
 endforeach()
 
 add_test(NAME e2e_wine_template COMMAND bash ${NRV_E2E_DIR}/make_template.sh)
 set_tests_properties(e2e_wine_template PROPERTIES
     ENVIRONMENT "${NRV_E2E_ENV}" FIXTURES_SETUP wine_template TIMEOUT 300)
 
+# Each scenario's header names the programs and Windows it runs for:
+#   # arch: x64 x86    x64: the 64-bit program on 64-bit Windows;
+#                      x86: the 32-bit program on 32-bit Windows;
+#                      wow64: the 32-bit program on 64-bit Windows (WoW64).
+# Without the line a scenario runs for x64 and x86. Its "# needs:" line is
+# read by lib.sh when it runs (tests/README.md).
 file(GLOB NRV_E2E_SCENARIOS CONFIGURE_DEPENDS ${NRV_E2E_DIR}/scenarios/*.sh)
-list(REMOVE_ITEM NRV_E2E_SCENARIOS ${NRV_E2E_DIR}/scenarios/wow64_refusal.sh)
+set(NRV_E2E_X64_SCENARIOS "")
+set(NRV_E2E_X86_SCENARIOS "")
 foreach(scenario ${NRV_E2E_SCENARIOS})
     get_filename_component(name ${scenario} NAME_WE)
-    add_test(NAME e2e_${name} COMMAND bash ${scenario})
+    file(STRINGS ${scenario} arch_line REGEX "^# arch:" LIMIT_COUNT 1)
+    if(arch_line)
+        string(REGEX REPLACE "^# arch:[ \t]*" "" arches "${arch_line}")
+        separate_arguments(arches UNIX_COMMAND "${arches}")
+    else()
+        set(arches x64 x86)
+    endif()
+    foreach(arch ${arches})
+        if(arch STREQUAL "x64")
+            list(APPEND NRV_E2E_X64_SCENARIOS ${name})
+        elseif(arch STREQUAL "x86")
+            list(APPEND NRV_E2E_X86_SCENARIOS ${name}:win32)
+        elseif(arch STREQUAL "wow64")
+            list(APPEND NRV_E2E_X86_SCENARIOS ${name}:win64)
+        else()
+            message(FATAL_ERROR "${scenario}: unknown arch '${arch}' (x64, x86 or wow64)")
+        endif()
+    endforeach()
+endforeach()
+
+# A scenario exits 77 when it skips itself (a missing prerequisite); ctest
+# shows it as skipped, with the reason in its output.
+foreach(name ${NRV_E2E_X64_SCENARIOS})
+    add_test(NAME e2e_${name} COMMAND bash ${NRV_E2E_DIR}/scenarios/${name}.sh)
     set_tests_properties(e2e_${name} PROPERTIES
-        ENVIRONMENT "${NRV_E2E_ENV}" FIXTURES_REQUIRED wine_template TIMEOUT 180)
+        ENVIRONMENT "${NRV_E2E_ENV}" FIXTURES_REQUIRED wine_template
+        SKIP_RETURN_CODE 77 TIMEOUT 180)
 endforeach()
 
 # The 32-bit program, run for real: Debian's 32-bit Wine, under qemu-i386
@@ -99,9 +132,8 @@ foreach(winearch win32 win64)
         FIXTURES_SETUP x86_template_${winearch} FIXTURES_REQUIRED x86_emulation
         SKIP_RETURN_CODE 77 TIMEOUT 300)
 endforeach()
-# The 64-bit program's scenarios that the 32-bit one repeats on 32-bit
-# Windows, and the refusal under WoW64.
-foreach(name_and_winearch decline:win32 consent_clean_machine:win32 devices:win32 wow64_refusal:win64)
+# The scenarios of the 32-bit program, each on the Windows its header names.
+foreach(name_and_winearch ${NRV_E2E_X86_SCENARIOS})
     string(REPLACE ":" ";" name_and_winearch ${name_and_winearch})
     list(GET name_and_winearch 0 name)
     list(GET name_and_winearch 1 winearch)

@@ -1,20 +1,13 @@
 # What a consenting run reports on a machine without anything of the scanner
-# (CR LF lines), pass by pass, and the files besides the run log it leaves.
-e2e_lines E2E_CLEAN_PRODUCTS \
-    "" "Check product upgrade code: {6B1D2E40-3C8F-4a7e-91D5-2E7A4C0B93F1}" \
-    "" "Check product upgrade code: {5E93A1C7-0D42-4b6f-A2E8-7C19D3F5046B}" \
-    "" "Check product upgrade code: {8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}" \
-    "" "Check product upgrade code: {3A7E05D2-9B61-4c38-8F2D-A64E1B07C59E}"
+# (CR LF lines), pass by pass, from the tables of tests/data/tables.txt, and
+# the files besides the run log it leaves.
+mapfile -t E2E_UPGRADE_CODES < <(check_table upgrade-code)
+mapfile -t E2E_HARDWARE_IDS < <(check_table hardware-id)
+E2E_CLEAN_PRODUCTS= E2E_CLEAN_DEVICES=
+for _entry in "${E2E_UPGRADE_CODES[@]}"; do E2E_CLEAN_PRODUCTS+=$'\r\n'"Check product upgrade code: $_entry"$'\r\n'; done
+for _entry in "${E2E_HARDWARE_IDS[@]}"; do E2E_CLEAN_DEVICES+=$'\r\n'"Check device with HardwareId: $_entry"$'\r\n'; done
+unset _entry
 e2e_lines E2E_CLEAN_REGISTRY "" "Check registry entries"
-e2e_lines E2E_CLEAN_DEVICES \
-    "" "Check device with HardwareId: USB\\VID_7F3A&PID_0031" \
-    "" "Check device with HardwareId: USB\\VID_7F3A&PID_0036" \
-    "" "Check device with HardwareId: USB\\VID_7F3A&PID_0042" \
-    "" "Check device with HardwareId: USB\\VID_7F3A&PID_0047" \
-    "" "Check device with HardwareId: USB\\VID_7F3A&PID_0053" \
-    "" "Check device with HardwareId: USB\\VID_7F3A&PID_0058" \
-    "" "Check device with HardwareId: USB\\VID_7F3A&PID_0064" \
-    "" "Check device with HardwareId: USB\\VID_7F3A&PID_8064"
 E2E_CLEAN_REPORT=$E2E_CLEAN_PRODUCTS$E2E_CLEAN_REGISTRY$E2E_CLEAN_DEVICES
 # Sorted names, one per line.
 E2E_CLEAN_FILES=""

@@ -1,35 +1,47 @@
-# Shared steps of the end-to-end scenarios. Source it; it sets up a fresh
-# Wine prefix copied from the template and removes it when the script ends.
-# The program is the 64-bit one, or with NRV_E2E_ARCH=x86 the 32-bit one
-# (E2E_EXE, run by E2E_WINE).
-set -euo pipefail
+# The Wine part of the shell tests, on top of tests/check.sh: source it at
+# the top of a scenario. It reads the scenario's header ("# needs: ...",
+# skipping the scenario when one is missing), copies a fresh Wine prefix from
+# the template and removes it when the script ends. The program is the
+# 64-bit one, or with NRV_E2E_ARCH=x86 the 32-bit one (E2E_EXE, run by
+# E2E_WINE). tests/README.md lists what a scenario is given.
+source "$NRV_E2E_DIR/../check.sh"
 
-: "${NRV_WINE64:?}" "${NRV_WINESERVER:?}" "${NRV_TEMPLATE_PREFIX:?}"
+: "${NRV_WINE64:?}" "${NRV_WINESERVER:?}" "${NRV_TEMPLATE_PREFIX:?}" "${NRV_VERSION:?}"
+E2E_ARCH=${NRV_E2E_ARCH:-x64}
 E2E_EXE=${NRV_EXE64:?} E2E_WINE=$NRV_WINE64 E2E_DLL_OVERRIDES=
-if [[ ${NRV_E2E_ARCH:-x64} == x86 ]]; then source "$NRV_E2E_DIR/emulation/x86.sh"; fi
+if [[ $E2E_ARCH == x86 ]]; then source "$NRV_E2E_DIR/emulation/x86.sh"; fi
+# The prerequisites the scenario's header names, before anything is made.
+e2e_needs() { sed -n 's/^# needs://p' "$1" | head -1; }
+# shellcheck disable=SC2046
+require $(e2e_needs "$0")
 [[ -f $E2E_EXE ]] || { echo "missing program: $E2E_EXE (build the win-x64 and win-x86 presets)"; exit 1; }
 # Seconds a Wine step may take before the scenario fails.
 E2E_TIMEOUT=${E2E_TIMEOUT:-300}
 
-E2E_FAILURES=0
 E2E_WORK=$(mktemp -d /tmp/nrv-e2e-XXXXXX)
 export WINEPREFIX=$E2E_WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=$E2E_DLL_OVERRIDES"
 unset DISPLAY
+
+# Ends the prefix's processes and removes the scenario's folder; the first
+# clean-up added, so it runs last. Safe to call more than once.
+e2e_cleanup() {
+    [[ -d $E2E_WORK ]] || return 0
+    timeout 60 "$NRV_WINESERVER" -k >/dev/null 2>&1 || true
+    if declare -F x86_end_leftovers >/dev/null; then x86_end_leftovers "$WINEPREFIX"; fi
+    chattr -R -i "$E2E_WORK" >/dev/null 2>&1 || true
+    rm -rf "$E2E_WORK"
+}
+at_exit e2e_cleanup
 cp -a "$NRV_TEMPLATE_PREFIX" "$WINEPREFIX"
+# The Windows of the prefix: win64, or win32 (32-bit Windows, one registry view).
+E2E_WINDOWS=win64
+if grep -qs '^#arch=win32' "$WINEPREFIX/system.reg"; then E2E_WINDOWS=win32; fi
 
 # Waits for the prefix's processes to end; fails the scenario if they do not.
 e2e_wait() {
     timeout "$E2E_TIMEOUT" "$NRV_WINESERVER" -w ||
         { echo "FAIL: the prefix's processes did not end in $E2E_TIMEOUT s"; exit 1; }
 }
-
-e2e_cleanup() {
-    timeout 60 "$NRV_WINESERVER" -k >/dev/null 2>&1 || true
-    if declare -F x86_end_leftovers >/dev/null; then x86_end_leftovers "$WINEPREFIX"; fi
-    chattr -R -i "$E2E_WORK" >/dev/null 2>&1 || true
-    rm -rf "$E2E_WORK"
-}
-trap e2e_cleanup EXIT
 
 # The Unix path of a Windows path inside the prefix (C: only).
 e2e_unix_path() {
@@ -67,29 +79,13 @@ e2e_lines() {
     for line in "$@"; do _out+=$line$'\r\n'; done
 }
 
-e2e_fail() {
-    echo "FAIL: $*"
-    E2E_FAILURES=$((E2E_FAILURES + 1))
-}
-
-e2e_pass() { echo "ok: $*"; }
-
+# The shared checks under the names the scenarios use.
+e2e_fail() { check_fail "$@"; }
+e2e_pass() { check_ok "$@"; }
+e2e_expect_eq() { check_eq "$@"; }
 # e2e_expect_bytes WHAT FILE EXPECTED: compares a file's bytes with a string.
-e2e_expect_bytes() {
-    local what=$1 file=$2 expected=$3
-    if [[ ! -f $file ]]; then e2e_fail "$what: no file $file"; return; fi
-    if cmp -s "$file" <(printf '%s' "$expected"); then
-        e2e_pass "$what"
-    else
-        e2e_fail "$what differs"
-        diff <(printf '%s' "$expected" | od -c) <(od -c "$file") | head -40 || true
-    fi
-}
-
-e2e_expect_eq() {
-    local what=$1 actual=$2 expected=$3
-    if [[ $actual == "$expected" ]]; then e2e_pass "$what"; else e2e_fail "$what: got '$actual', expected '$expected'"; fi
-}
+e2e_expect_bytes() { check_bytes "$@"; }
+e2e_finish() { check_done; }
 
 # The one run log in DIR (fails the scenario unless there is exactly one,
 # named as the program names it).
@@ -110,16 +106,8 @@ e2e_run_log() {
 # Files in DIR, one per line, sorted.
 e2e_files() { (cd "$1" && ls -A | LC_ALL=C sort); }
 
-e2e_finish() {
-    if ((E2E_FAILURES > 0)); then
-        echo "$E2E_FAILURES check(s) failed"
-        exit 1
-    fi
-    echo "all checks passed"
-}
-
 # Texts every run shows.
-e2e_lines E2E_BANNER "Nerovan Driver Cleanup utility v.0.9.4" ""
+e2e_lines E2E_BANNER "Nerovan Driver Cleanup utility v.$NRV_VERSION" ""
 e2e_lines E2E_DIALOGUE "NOTE: Make sure that you connect Nerovan scanner to computer at least once." "" \
     "PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!"
 E2E_DIALOGUE+="Do you want to continue [y/N]? "

@@ -5,13 +5,12 @@
 # SHA256SUMS, the signatures, that removing a signature gives back the
 # unsigned program byte for byte, that the symbols are the programs' own, and
 # that the password reaches no output.
-set -euo pipefail
+source "$(dirname "$0")/../check.sh"
+ok() { check_ok "$@"; }
+fail() { check_fail "$@"; }
 source_dir=$1
 work=$(mktemp -d /tmp/nrv-release-XXXXXX)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-ok() { echo "ok: $*"; }
+at_exit 'rm -rf "$work"'
 package=$source_dir/scripts/package.sh
 version=$(sed -n 's/^project(NrvDriverCleanup VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
 name=NrvDriverCleanup-$version
@@ -66,5 +65,4 @@ for arch in x64 x86; do
         && ok "$program: its symbols are in the symbols zip" || fail "$program: the symbols zip does not match it"
 done
 
-((failures == 0)) || { echo "$failures check(s) failed"; exit 1; }
-echo "all checks passed"
+check_done

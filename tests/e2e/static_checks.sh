@@ -3,11 +3,12 @@
 # debug sections, the DLLs it imports and that each imported function is
 # exported by that system DLL (Wine's PE DLLs of the same architecture stand
 # in for Windows'), its manifest and its version resource.
-set -euo pipefail
+# cmake/E2E.cmake gives NRV_VERSION, the project's version.
+source "$(dirname "$0")/../check.sh"
+ok() { check_ok "$@"; }
+fail() { check_fail "$@"; }
 exe=$1 arch=$2 objdump=$3 source_dir=$4 pe_imports=$5 system_dlls=$6
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-ok() { echo "ok: $*"; }
+: "${NRV_VERSION:?}"
 
 [[ -f $exe ]] || { echo "missing program: $exe"; exit 1; }
 headers=$("$objdump" -p "$exe")
@@ -64,7 +65,7 @@ grep -aq "$source_dir" "$exe" && fail "a build path is in the program" || ok "no
 grep -aq 'level="requireAdministrator" uiAccess="false"' "$exe" && ok "manifest requests administrator" || fail "no requireAdministrator manifest"
 versions=$(strings -e l "$exe")
 grep -qx "Nerovan Driver Cleanup utility" <<<"$versions" && ok "product name" || fail "no product name in the version resource"
-grep -qx "0.9.4" <<<"$versions" && ok "version 0.9.4" || fail "no version 0.9.4 in the version resource"
+grep -qxF "$NRV_VERSION" <<<"$versions" && ok "version $NRV_VERSION" || fail "no version $NRV_VERSION in the version resource"
+grep -aqF "version=\"$NRV_VERSION.0\"" "$exe" && ok "manifest version $NRV_VERSION.0" || fail "no version $NRV_VERSION.0 in the manifest"
 
-((failures == 0)) || { echo "$failures check(s) failed"; exit 1; }
-echo "all checks passed"
+check_done

@@ -35,7 +35,7 @@ struct LineForm {
 };
 
 const LineForm kLineForms[] = {
-    {"Nerovan Driver Cleanup utility v.0.9.4", Tail::None},
+    {"Nerovan Driver Cleanup utility v." NRV_VERSION, Tail::None},
     {"Can't determinate process architecture", Tail::None},
     {"You should use x64 version of utility.", Tail::None},
     {"NOTE: Make sure that you connect Nerovan scanner to computer at least once.", Tail::None},

@@ -1,23 +1,39 @@
 // What each pass reports on a machine without any trace of the scanner
-// (what the fake platform models unless a test scripts otherwise).
+// (what the fake platform models unless a test scripts otherwise), from the
+// tables the tests keep in tests/data/tables.txt.
 #pragma once
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "unit/report_fixture.h"
 
-inline const std::string kProductsOnCleanMachine =
-    Lines({"", "Check product upgrade code: {6B1D2E40-3C8F-4a7e-91D5-2E7A4C0B93F1}",
-           "", "Check product upgrade code: {5E93A1C7-0D42-4b6f-A2E8-7C19D3F5046B}",
-           "", "Check product upgrade code: {8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}",
-           "", "Check product upgrade code: {3A7E05D2-9B61-4c38-8F2D-A64E1B07C59E}"});
+// The entries of one table of tests/data/tables.txt ("upgrade-code",
+// "hardware-id"), in order.
+inline std::vector<std::string> TestTable(const std::string& kind) {
+    std::ifstream file(NRV_TEST_TABLES);
+    if (!file) {
+        std::fprintf(stderr, "cannot read %s\n", NRV_TEST_TABLES);
+        std::abort();
+    }
+    std::vector<std::string> entries;
+    for (std::string line; std::getline(file, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.starts_with(kind + " ")) entries.push_back(line.substr(kind.size() + 1));
+    }
+    return entries;
+}
+
+// A blank line and HEAD followed by the entry, for each entry of a table.
+inline std::string CheckLines(const std::string& kind, const std::string& head) {
+    std::string lines;
+    for (const std::string& entry : TestTable(kind)) lines += "\n" + head + entry + "\n";
+    return lines;
+}
+
+inline const std::string kProductsOnCleanMachine = CheckLines("upgrade-code", "Check product upgrade code: ");
 inline const std::string kRegistryOnCleanMachine = Lines({"", "Check registry entries"});
-inline const std::string kDevicesOnCleanMachine =
-    Lines({"", "Check device with HardwareId: USB\\VID_7F3A&PID_0031",
-           "", "Check device with HardwareId: USB\\VID_7F3A&PID_0036",
-           "", "Check device with HardwareId: USB\\VID_7F3A&PID_0042",
-           "", "Check device with HardwareId: USB\\VID_7F3A&PID_0047",
-           "", "Check device with HardwareId: USB\\VID_7F3A&PID_0053",
-           "", "Check device with HardwareId: USB\\VID_7F3A&PID_0058",
-           "", "Check device with HardwareId: USB\\VID_7F3A&PID_0064",
-           "", "Check device with HardwareId: USB\\VID_7F3A&PID_8064"});
+inline const std::string kDevicesOnCleanMachine = CheckLines("hardware-id", "Check device with HardwareId: ");

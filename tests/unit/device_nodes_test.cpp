@@ -4,6 +4,7 @@
 #include "devices/driver_packages.h"
 #include "fake/fake_setupapi.h"
 #include "run/run_cleanup.h"
+#include "unit/clean_machine.h"
 #include "unit/report_fixture.h"
 
 namespace {
@@ -216,18 +217,19 @@ TEST_F(DeviceNodesTest, GathersInfNamesOnceEachInCodeUnitOrderAcrossHardwareIds)
 }
 
 TEST_F(DeviceNodesTest, RunGathersAcrossAllIdsThenRemovesThePackagesInSetOrder) {
+    const std::string last = TestTable("hardware-id").back();
+    const std::wstring lastId(last.begin(), last.end());
     auto& ids = TheFakeSetupApi().hardwareIds;
     ids[kId].nodes = {Node(3, L"USB\\VID_7F3A&PID_0031\\SN1", L"oem9.inf", L"1.0")};
-    ids[L"USB\\VID_7F3A&PID_8064"].nodes = {
-        Node(4, L"USB\\VID_7F3A&PID_8064\\SN2", L"oem10.inf", L"2.0")};
+    const std::wstring lastNode = lastId + L"\\SN2";
+    ids[lastId].nodes = {Node(4, lastNode.c_str(), L"oem10.inf", L"2.0")};
     TheFakeSetupApi().uninstallErrors[L"oem10.inf"] = ERROR_FILE_NOT_FOUND;
     OpenLog();
     Input("y\n");
     ASSERT_EQ(RunCleanup(), 0);
-    const std::string tail = Lines({
-        "", "Check device with HardwareId: USB\\VID_7F3A&PID_8064", "",
-        "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 4",
-        "Device instance id: USB\\VID_7F3A&PID_8064\\SN2", "Device inf file path: oem10.inf",
+    const std::string tail = "\nCheck device with HardwareId: " + last + "\n" + Lines({
+        "", "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 4",
+        ("Device instance id: " + last + "\\SN2").c_str(), "Device inf file path: oem10.inf",
         "Device driver version: 2.0", "Device node has removed successfully",
         "Remove driver package for inf file: oem10.inf", "Can't remove device inf file. Error: 2",
         "Remove driver package for inf file: oem9.inf",
@@ -235,7 +237,7 @@ TEST_F(DeviceNodesTest, RunGathersAcrossAllIdsThenRemovesThePackagesInSetOrder) 
     const std::string log = RunLogText();
     ASSERT_GE(log.size(), tail.size());
     EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
-    EXPECT_EQ(FakeCallsStartingWith(L"SetupDiGetClassDevsW").size(), 8u);
+    EXPECT_EQ(FakeCallsStartingWith(L"SetupDiGetClassDevsW").size(), TestTable("hardware-id").size());
     EXPECT_EQ(TheFakeSetupApi().uninstalledInfs, std::vector<std::wstring>{L"oem9.inf"});
 }
 

@@ -352,18 +352,21 @@ TEST_F(ProductsTest, ARunRemovesTheScannerProductsWithALogEach) {
     FakeMsiInstallProduct(L"{00000000-0000-0000-0000-000000000000}",
                           L"{00000000-0000-0000-0000-000000000001}", L"C:\\other.msi", unrelated);
     ASSERT_EQ(RunCleanup(), 0);
-    const std::string report = Join({
-        "", "Check product upgrade code: {6B1D2E40-3C8F-4a7e-91D5-2E7A4C0B93F1}",
-        "", "Check product upgrade code: {5E93A1C7-0D42-4b6f-A2E8-7C19D3F5046B}",
-        kFound, kOpened, kDescribed, kChanged, kCachePath, kRemoved,
-        "", "Check product upgrade code: {8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}",
-        "Found driver product package: {8C2F6A19-1111-4705-B1A6-93D0E7254C8A}", kOpened,
-        "Driver product package cache path: C:\\b.msi", kRemoved, kRestart,
-        "", "Check product upgrade code: {3A7E05D2-9B61-4c38-8F2D-A64E1B07C59E}",
-    }) + kRegistryOnCleanMachine + kDevicesOnCleanMachine;
+    // Every upgrade code is checked; two of them find a product.
+    std::string report = kProductsOnCleanMachine;
+    const auto after = [&report](const char* code, const std::vector<std::string>& lines) {
+        const std::string check = std::string("Check product upgrade code: ") + code + "\n";
+        report.insert(report.find(check) + check.size(), Join(lines));
+    };
+    after("{5E93A1C7-0D42-4b6f-A2E8-7C19D3F5046B}",
+          {kFound, kOpened, kDescribed, kChanged, kCachePath, kRemoved});
+    after("{8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}",
+          {"Found driver product package: {8C2F6A19-1111-4705-B1A6-93D0E7254C8A}", kOpened,
+           "Driver product package cache path: C:\\b.msi", kRemoved, kRestart});
+    report += kRegistryOnCleanMachine + kDevicesOnCleanMachine;
     const std::string console = Console();
     EXPECT_EQ(console.substr(console.find("[y/N]? ") + 7), report + "Press any key to continue\n");
-    EXPECT_EQ(RunLogText(), "Nerovan Driver Cleanup utility v.0.9.4\n\n" + report);
+    EXPECT_EQ(RunLogText(), "Nerovan Driver Cleanup utility v." NRV_VERSION "\n\n" + report);
 
     // The installer logs by their full path in the working directory: the
     // installer service does not share it.

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cwchar>
+#include <utility>
+#include <vector>
+
 #include "fake/fake_kernel.h"
 #include "fake/fake_msi.h"
 #include "report/run_log.h"
@@ -11,7 +15,7 @@
 
 namespace {
 
-const std::string kBanner = Lines({"Nerovan Driver Cleanup utility v.0.9.4", ""});
+const std::string kBanner = Lines({"Nerovan Driver Cleanup utility v." NRV_VERSION, ""});
 const std::string kDialogue =
     Lines({"NOTE: Make sure that you connect Nerovan scanner to computer at least once.", "",
            "PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!"}) +
@@ -141,16 +145,17 @@ TEST_F(RunCleanupTest, MissingRunLogEndsTheRunOnTheConsole) {
     EXPECT_EQ(TheFakeMsi().setInternalUICalls, 0);
 }
 
-TEST(Tables, AreNullTerminatedAndInOrder) {
-    int upgradeCodes = 0;
-    while (UpgradeCodeTable[upgradeCodes] != nullptr) ++upgradeCodes;
-    EXPECT_EQ(upgradeCodes, 4);
-    EXPECT_STREQ(UpgradeCodeTable[1], L"{5E93A1C7-0D42-4b6f-A2E8-7C19D3F5046B}");
-    int hardwareIds = 0;
-    while (HardwareIdTable[hardwareIds] != nullptr) ++hardwareIds;
-    EXPECT_EQ(hardwareIds, 8);
-    EXPECT_STREQ(HardwareIdTable[0], L"USB\\VID_7F3A&PID_0031");
-    EXPECT_STREQ(HardwareIdTable[7], L"USB\\VID_7F3A&PID_8064");
+// The program's tables hold what the tests' data says, in the same order.
+TEST(Tables, MatchTheTestData) {
+    const std::pair<const wchar_t* const*, const char*> tables[] = {
+        {UpgradeCodeTable, "upgrade-code"}, {HardwareIdTable, "hardware-id"}};
+    for (const auto& [table, kind] : tables) {
+        SCOPED_TRACE(kind);
+        std::vector<std::string> entries;
+        for (const wchar_t* const* entry = table; *entry != nullptr; ++entry)
+            entries.emplace_back(*entry, *entry + std::wcslen(*entry));
+        EXPECT_EQ(entries, TestTable(kind));
+    }
 }
 
 TEST(DllSearch, SystemDirectoryOnlyWithOrWithoutSetDefaultDllDirectories) {

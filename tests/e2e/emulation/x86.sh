@@ -1,18 +1,11 @@
 # Sourced by lib.sh and make_template.sh when NRV_E2E_ARCH=x86: the 32-bit
 # program, run by Debian's 32-bit Wine under qemu-i386, through the binfmt
 # handler that the e2e_x86_emulation_on test registers (binfmt.sh), or
-# directly where the kernel runs i386 programs itself. Ends the script with
-# 77 (ctest: skipped), saying why, when this machine can do neither.
+# directly where the kernel runs i386 programs itself. Skips the script
+# (tests/check.sh, "require i386") when this machine can do neither.
 : "${NRV_EXE32:?}" "${NRV_WINE32:?}" "${NRV_X86_STATE:?}"
 
-x86_handler=/proc/sys/fs/binfmt_misc/$(bash "$NRV_E2E_DIR/emulation/binfmt.sh" name "$(dirname "$NRV_X86_STATE")")
-if [[ -f $NRV_X86_STATE/unavailable ]]; then
-    echo "SKIPPED: $(cat "$NRV_X86_STATE/unavailable")"
-    exit 77
-elif [[ ! -e $x86_handler && ! -f $NRV_X86_STATE/native ]]; then
-    echo "SKIPPED: $x86_handler is not registered (the e2e_x86_emulation_on test registers it)"
-    exit 77
-fi
+require i386
 for so in i386-linux-gnu x86_64-linux-gnu; do
     [[ -f $NRV_X86_STATE/lib/$so/nrv_mmap.so ]] || { echo "missing $NRV_X86_STATE/lib/$so/nrv_mmap.so (build the host preset)"; exit 1; }
 done

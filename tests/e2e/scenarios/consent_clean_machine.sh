@@ -1,4 +1,5 @@
 #!/bin/bash
+# arch: x64 x86
 # Consent on a machine without anything of the scanner: the passes report
 # what they looked at, the run log holds the report, the exit code is 0.
 source "$NRV_E2E_DIR/lib.sh"

@@ -1,4 +1,5 @@
 #!/bin/bash
+# arch: x64 x86
 # Any answer but y/Y, or no answer at all, ends the run and leaves nothing.
 source "$NRV_E2E_DIR/lib.sh"
 

@@ -1,7 +1,8 @@
 #!/bin/bash
-# Scanner device nodes under several of the eight hardware ids (attached or
+# arch: x64 x86
+# Scanner device nodes under several of the hardware ids (attached or
 # not, of two setup classes, two sharing one INF, one without an INF, one
-# without a version) and their INF files: every node under the eight ids is
+# without a version) and their INF files: every node under the ids is
 # removed and reported, each gathered INF leaves the INF folder in the set's
 # order. A node of another vendor, a scanner node under an id not in the
 # table, and their OEM INFs survive; so does the INF of Windows itself
@@ -12,11 +13,11 @@
 # plug-and-play service: each node's removal fails with 1722 and the node
 # stays, the run goes on, and everything else is the same.
 source "$NRV_E2E_DIR/lib.sh"
+source "$NRV_E2E_DIR/expected_clean_machine.sh"
 
 fixture=$NRV_FIXTURES/devices_fixture.exe
 image='{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}'
 usb='{36FC9E60-C465-11CF-8056-444553540000}'
-ids=(0031 0036 0042 0047 0053 0058 0064 8064)
 scanner='USB\VID_7F3A&PID_'
 
 set +e
@@ -37,7 +38,7 @@ e2e_expect_eq "fixture planted the machine" "$plant_rc" 0
 # INF files exist.
 what_exists() {
     local args=() id
-    for id in "${ids[@]}" 0099; do args+=("nodes:$scanner$id"); done
+    for id in "${E2E_HARDWARE_IDS[@]}" "${scanner}0099"; do args+=("nodes:$id"); done
     args+=('nodes:USB\VID_04A9&PID_0031' inf:oem9.inf inf:oem10.inf inf:oem3.inf inf:oem4.inf
         inf:usbscan.inf)
     e2e_wine "$fixture" report "${args[@]}" | tr -d '\r'
@@ -63,34 +64,38 @@ e2e_expect_eq "exit code" "$E2E_RC" 0
 # The run's numbers for each node (DevInst) are Wine's: the first free slot of
 # a table in the process, freed when the set is destroyed, so each set counts
 # from 0 in enumeration order (the instance ids sorted).
-check() { printf '%s\n' "" "Check device with HardwareId: $scanner$1"; }
+check() { printf '%s\n' "" "Check device with HardwareId: $1"; }
 member() { printf '%s\n' "" "Find device with class: $1 Instance: $2" "Device instance id: $3"; }
-report=$(
-    check 0031
+declare -A nodes
+nodes[${scanner}0031]=$(
     member "$image" 0 "${scanner}0031\\NRV0001"
-    printf '%s\n' "Device inf file path: oem10.inf" "Device driver version: 3.2.0.1" \
-        "$removed"
+    printf '%s\n' "Device inf file path: oem10.inf" "Device driver version: 3.2.0.1" "$removed"
     member "$image" 1 "${scanner}0031\\NRV0002"
     printf '%s\n' "Device inf file path: oem9.inf" "$removed"
-    check 0036
+)
+nodes[${scanner}0036]=$(
     member "$image" 0 "${scanner}0036\\NRV0005"
-    printf '%s\n' "Device inf file path: usbscan.inf" "Device driver version: 10.0.19041.1" \
-        "$removed"
-    check 0042; check 0047
+    printf '%s\n' "Device inf file path: usbscan.inf" "Device driver version: 10.0.19041.1" "$removed"
+)
+nodes[${scanner}0047]=$(
     member "$image" 0 "${scanner}0047\\NRV0003"
-    printf '%s\n' "Device inf file path: oem9.inf" "Device driver version: 3.1.0.0" \
-        "$removed"
-    check 0053; check 0058; check 0064; check 8064
+    printf '%s\n' "Device inf file path: oem9.inf" "Device driver version: 3.1.0.0" "$removed"
+)
+nodes[${scanner}8064]=$(
     member "$usb" 0 "${scanner}8064\\NRV0004"
-    printf '%s\n' "Can't get device inf file path. Error: 1168" "Device driver version: 1.0.0.7" \
-        "$removed"
+    printf '%s\n' "Can't get device inf file path. Error: 1168" "Device driver version: 1.0.0.7" "$removed"
+)
+report=$(
+    for id in "${E2E_HARDWARE_IDS[@]}"; do
+        check "$id"
+        if [[ -n ${nodes[$id]-} ]]; then printf '%s\n' "${nodes[$id]}"; fi
+    done
     printf '%s\n' "Remove driver package for inf file: oem10.inf" \
         "Device inf file has removed successfully" \
         "Remove driver package for inf file: oem9.inf" "Device inf file has removed successfully" \
         "Windows driver package kept: usbscan.inf"
 )
 mapfile -t report_lines <<<"$report"
-source "$NRV_E2E_DIR/expected_clean_machine.sh"
 e2e_lines devices "${report_lines[@]}"
 expected=$E2E_CLEAN_PRODUCTS$E2E_CLEAN_REGISTRY$devices
 e2e_expect_bytes "run log" "$(e2e_run_log "$dir")" "$E2E_BANNER$expected"

@@ -1,4 +1,5 @@
 #!/bin/bash
+# arch: x64 x86
 # Run as a fleet tool runs it: the answer comes from a file, and the outcome
 # is read from the exit code and the run log, as README ("Running it on many
 # machines") tells administrators to read it.

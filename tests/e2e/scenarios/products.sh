@@ -1,4 +1,6 @@
 #!/bin/bash
+# arch: x64 x86
+# needs: msibuild
 # Driver products installed on Windows 8, cleaned up on Windows 10 by the real
 # Windows Installer: every product of the four upgrade codes is patched and
 # removed, an unrelated product is left alone.

@@ -1,4 +1,5 @@
 #!/bin/bash
+# arch: x64 x86
 # The setup logs land in the working directory (not the program's folder),
 # replacing older copies; setupapi.log arrives as setupapiXP.log; a missing
 # DPInst.log is skipped; the run says nothing about any of them.

@@ -1,4 +1,6 @@
 #!/bin/bash
+# arch: x64 x86
+# needs: root
 # A working directory the program cannot write to: no run log, so the run
 # stops with "Can't create log file" and exit code -1 (255 under Wine).
 source "$NRV_E2E_DIR/lib.sh"
@@ -7,7 +9,7 @@ dir=$E2E_WORK/readonly
 mkdir -p "$dir"
 if ! chattr +i "$dir" 2>/dev/null; then
     mount --bind "$dir" "$dir" && mount -o remount,ro,bind "$dir" || { e2e_fail "cannot make $dir read-only"; e2e_finish; }
-    trap 'umount "$dir" 2>/dev/null; e2e_cleanup' EXIT
+    at_exit 'umount "$dir" 2>/dev/null'
 fi
 if touch "$dir/probe" 2>/dev/null; then e2e_fail "$dir is still writable"; e2e_finish; fi
 

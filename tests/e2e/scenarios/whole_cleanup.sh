@@ -1,26 +1,32 @@
 #!/bin/bash
+# arch: x64 x86
+# needs: msibuild services
 # The whole cleanup on the demo machine (driver products, device nodes and
 # their INF packages, the registry mark, the setup logs) with unrelated items
 # beside them: the complete run log matches the transcript, every scanner
 # trace is gone, every unrelated item is intact, and the installer logs and
 # setup-log copies lie beside the run log.
 source "$NRV_E2E_DIR/lib.sh"
+source "$NRV_E2E_DIR/expected_clean_machine.sh"
 
+# The demo's planting scripts, run with this program's Wine and fixtures.
 export NRV_DEMO_ROOT=$(cd "$NRV_E2E_DIR/../.." && pwd) NRV_DEMO_BUILD=$E2E_WORK/demo
-export NRV_WINE64 NRV_WINESERVER
+export NRV_WINE=$E2E_WINE NRV_FIXTURES NRV_WINESERVER
 for plant in "$NRV_DEMO_ROOT"/demo/plant.d/*.sh; do
     bash "$plant" >/dev/null || e2e_fail "planting $(basename "$plant")"
 done
 
 # Unrelated items the cleanup must leave: another vendor's node, a scanner
-# node under a product id not in the table, their INF packages, and a
-# DriverName value in the 64-bit view of the registry.
+# node under a product id not in the table, their INF packages, and, on
+# 64-bit Windows, a DriverName value in the 64-bit view of the registry.
 fixture=$NRV_FIXTURES/devices_fixture.exe
 image='{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}'
 e2e_wine "$fixture" plant "node:USB\\VID_04A9&PID_0031\\OTHER1,$image,oem3.inf,5.0" \
     "node:USB\\VID_7F3A&PID_0099\\NRV0099,$image,oem4.inf,9.9" inf:oem3.inf inf:oem4.inf >/dev/null \
     || e2e_fail "planting the unrelated nodes"
-e2e_wine reg add 'HKLM\Software\NerovanDrv' /v DriverName /d keep64 /reg:64 /f >/dev/null
+if [[ $E2E_WINDOWS == win64 ]]; then
+    e2e_wine reg add 'HKLM\Software\NerovanDrv' /v DriverName /d keep64 /reg:64 /f >/dev/null
+fi
 
 dir=$E2E_WORK/run
 mkdir -p "$dir"
@@ -31,7 +37,7 @@ e2e_expect_eq "exit code" "$E2E_RC" 0
 # The transcript. "@CACHED@" stands for the name the installer gave a cached
 # package (C:\windows\Installer\<hex>.msi).
 transcript=(
-    "Nerovan Driver Cleanup utility v.0.9.4" ""
+    "Nerovan Driver Cleanup utility v.$NRV_VERSION" ""
     "" "Check product upgrade code: {6B1D2E40-3C8F-4a7e-91D5-2E7A4C0B93F1}"
     "Found driver product package: {6B1D2E40-1A11-4A7E-91D5-000000000A01}"
     "Driver installer data base has open successfully."
@@ -59,28 +65,30 @@ transcript=(
     "" "Check registry entries"
     "Registry mark found"
     "Driver mark has removes successfully"
-    "" "Check device with HardwareId: USB\\VID_7F3A&PID_0031"
-    "" "Find device with class: $image Instance: 0"
-    "Device instance id: USB\\VID_7F3A&PID_0031\\NRV1A2B3C"
-    "Device inf file path: oem10.inf"
-    "Device driver version: 3.2.0.1"
-    "Device node has removed successfully"
-    "" "Find device with class: $image Instance: 1"
-    "Device instance id: USB\\VID_7F3A&PID_0031\\NRV4D5E6F"
-    "Device inf file path: oem10.inf"
-    "Device driver version: 3.2.0.1"
-    "Device node has removed successfully"
-    "" "Check device with HardwareId: USB\\VID_7F3A&PID_0036"
-    "" "Check device with HardwareId: USB\\VID_7F3A&PID_0042"
-    "" "Check device with HardwareId: USB\\VID_7F3A&PID_0047"
-    "" "Check device with HardwareId: USB\\VID_7F3A&PID_0053"
-    "" "Check device with HardwareId: USB\\VID_7F3A&PID_0058"
-    "" "Check device with HardwareId: USB\\VID_7F3A&PID_0064"
-    "" "Check device with HardwareId: USB\\VID_7F3A&PID_8064"
-    "" "Find device with class: $image Instance: 0"
-    "Device instance id: USB\\VID_7F3A&PID_8064\\NRV778899"
-    "Device inf file path: oem9.inf"
-    "Device node has removed successfully"
+)
+# The device pass: every hardware id of the table, the demo's nodes under two.
+for id in "${E2E_HARDWARE_IDS[@]}"; do
+    transcript+=("" "Check device with HardwareId: $id")
+    case $id in
+    'USB\VID_7F3A&PID_0031') transcript+=(
+        "" "Find device with class: $image Instance: 0"
+        "Device instance id: USB\\VID_7F3A&PID_0031\\NRV1A2B3C"
+        "Device inf file path: oem10.inf"
+        "Device driver version: 3.2.0.1"
+        "Device node has removed successfully"
+        "" "Find device with class: $image Instance: 1"
+        "Device instance id: USB\\VID_7F3A&PID_0031\\NRV4D5E6F"
+        "Device inf file path: oem10.inf"
+        "Device driver version: 3.2.0.1"
+        "Device node has removed successfully") ;;
+    'USB\VID_7F3A&PID_8064') transcript+=(
+        "" "Find device with class: $image Instance: 0"
+        "Device instance id: USB\\VID_7F3A&PID_8064\\NRV778899"
+        "Device inf file path: oem9.inf"
+        "Device node has removed successfully") ;;
+    esac
+done
+transcript+=(
     "Remove driver package for inf file: oem10.inf"
     "Device inf file has removed successfully"
     "Remove driver package for inf file: oem9.inf"
@@ -119,7 +127,7 @@ products=$(e2e_wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Un
 e2e_expect_eq "installed products: only the other maker's" "$products" "Other Camera Driver"
 
 args=()
-for pid in 0031 0036 0042 0047 0053 0058 0064 8064 0099; do args+=("nodes:USB\\VID_7F3A&PID_$pid"); done
+for id in "${E2E_HARDWARE_IDS[@]}" 'USB\VID_7F3A&PID_0099'; do args+=("nodes:$id"); done
 left=$(e2e_wine "$fixture" report "${args[@]}" 'nodes:USB\VID_04A9&PID_0031' \
     inf:oem9.inf inf:oem10.inf inf:oem3.inf inf:oem4.inf | tr -d '\r')
 e2e_expect_eq "device nodes and INF packages left: only the unrelated ones" "$left" "$(printf '%s\n' \
@@ -127,8 +135,10 @@ e2e_expect_eq "device nodes and INF packages left: only the unrelated ones" "$le
 
 reg32=$(e2e_wine reg query 'HKLM\Software\NerovanDrv' /reg:32 2>/dev/null | tr -d '\r' | grep REG_ | awk '{print $1}')
 e2e_expect_eq "registry (32-bit view): the other value kept" "$reg32" "InstallDir"
-reg64=$(e2e_wine reg query 'HKLM\Software\NerovanDrv' /v DriverName /reg:64 2>/dev/null | tr -d '\r' | grep -c keep64)
-e2e_expect_eq "registry (64-bit view): DriverName untouched" "$reg64" 1
+if [[ $E2E_WINDOWS == win64 ]]; then
+    reg64=$(e2e_wine reg query 'HKLM\Software\NerovanDrv' /v DriverName /reg:64 2>/dev/null | tr -d '\r' | grep -c keep64)
+    e2e_expect_eq "registry (64-bit view): DriverName untouched" "$reg64" 1
+fi
 
 e2e_expect_eq "files beside the run log" "$(e2e_files "$dir")" "$(printf '%s\n' DPInst.log \
     "$(basename "$log")" setupapi.dev.log setupapi.setup.log setupapiXP.log \

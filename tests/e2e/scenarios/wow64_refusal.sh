@@ -1,4 +1,5 @@
 #!/bin/bash
+# arch: wow64
 # The 32-bit program on 64-bit Windows runs under WoW64 and refuses to work:
 # banner, blank line, "You should use x64 version of utility.", exit code -1
 # (255), and a run log of those three lines, whichever loader starts it. It
