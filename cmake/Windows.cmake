@@ -56,7 +56,9 @@ foreach(target nrv_core nrv_cleanup)
 endforeach()
 # Terminal-server aware: on a Remote Desktop Session Host, GetWindowsDirectoryW
 # then gives the real Windows directory, not a per-user one.
-target_link_options(nrv_cleanup PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp
+# wmain: the options arrive as UTF-16, whatever the console's code page.
+target_compile_options(nrv_cleanup PRIVATE -municode)
+target_link_options(nrv_cleanup PRIVATE -municode -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp
                     -Wl,--tsaware)
 # The program leaves the link stripped; its symbols and debug information
 # (ours and the static runtime's) go to NrvDriverCleanupx64.exe.debug beside it.

@@ -14,6 +14,8 @@ constexpr const wchar_t* kMarkValueName = L"DriverName";
 // 64-bit program asks for that view explicitly.
 constexpr REGSAM kMarkKeyAccess = KEY_READ | KEY_SET_VALUE | KEY_WOW64_32KEY;
 static_assert(kMarkKeyAccess == 0x2021B);
+// Looking only: no right to change the key.
+constexpr REGSAM kMarkKeyLookAccess = KEY_READ | KEY_WOW64_32KEY;
 
 struct KeyCloser {
     void operator()(HKEY key) const { RegCloseKey(key); }
@@ -39,4 +41,26 @@ void RemoveRegistryMark() {
     } else if (status != ERROR_FILE_NOT_FOUND) {
         ReportFailureSigned("Can't delete driver mark value", status);
     }
+}
+
+bool FindRegistryMark(bool& incomplete) {
+    HKEY opened = nullptr;
+    const LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMarkKeyPath, 0, kMarkKeyLookAccess, &opened);
+    if (status != ERROR_SUCCESS) {
+        if (status == ERROR_FILE_NOT_FOUND) return false;
+        ReportFailureSigned("Can't open driver mark key", status);
+        incomplete = true;
+        return false;
+    }
+    const OpenKey key(opened);
+    const LONG query = RegQueryValueExW(key.get(), kMarkValueName, nullptr, nullptr, nullptr, nullptr);
+    if (query == ERROR_SUCCESS) {
+        ReportLine("Driver mark: HKEY_LOCAL_MACHINE\\Software\\NerovanDrv DriverName (32-bit view)");
+        return true;
+    }
+    if (query != ERROR_FILE_NOT_FOUND) {
+        ReportFailureSigned("Can't read driver mark value", query);
+        incomplete = true;
+    }
+    return false;
 }

@@ -1,9 +1,9 @@
 #include "leftovers/setup_logs.h"
 
 #include <string>
-#include <vector>
 
 #include "platform/platform.h"
+#include "platform/windows_directory.h"
 
 namespace {
 
@@ -18,20 +18,6 @@ constexpr SetupLogCopy kSetupLogCopies[] = {
     {L"\\inf\\setupapi.setup.log", L"setupapi.setup.log"},
     {L"\\setupapi.log", L"setupapiXP.log"},
 };
-
-// The Windows directory, or "" when it cannot be read. A result not smaller
-// than the buffer is the size needed (terminator included) and nothing was
-// written: read again with a buffer of that size.
-std::wstring WindowsDirectory() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    UINT length = GetWindowsDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-    if (length >= buffer.size()) {
-        buffer.resize(length);
-        length = GetWindowsDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-        if (length >= buffer.size()) return {};  // it grew in between: give up
-    }
-    return std::wstring(buffer.data(), length);
-}
 
 }  // namespace
 

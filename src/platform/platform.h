@@ -18,6 +18,8 @@
 
 #else  // !_WIN32
 
+#define MAX_PATH 260
+
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
@@ -34,6 +36,8 @@ using PCWSTR = const wchar_t*;
 using PWSTR = wchar_t*;
 using LPOLESTR = wchar_t*;
 using PBYTE = BYTE*;
+using LPBYTE = BYTE*;
+using PUINT = UINT*;
 using PDWORD = DWORD*;
 using LPDWORD = DWORD*;
 using PBOOL = BOOL*;
@@ -90,6 +94,33 @@ struct SP_DEVINSTALL_PARAMS_W {
 };
 using PSP_DEVINSTALL_PARAMS_W = SP_DEVINSTALL_PARAMS_W*;
 
+using HINF = void*;
+struct INFCONTEXT {
+    PVOID Inf;
+    PVOID CurrentInf;
+    UINT Section;
+    UINT Line;
+};
+using PINFCONTEXT = INFCONTEXT*;
+
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+struct WIN32_FIND_DATAW {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    WCHAR cFileName[MAX_PATH];
+    WCHAR cAlternateFileName[14];
+};
+using LPWIN32_FIND_DATAW = WIN32_FIND_DATAW*;
+
 struct SYSTEMTIME {
     WORD wYear;
     WORD wMonth;
@@ -107,27 +138,35 @@ enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
 #define WINAPI
 #define TRUE 1
 #define FALSE 0
-#define MAX_PATH 260
 #define S_OK ((HRESULT)0)
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_INVALID_DATA 13L
+#define ERROR_NO_MORE_FILES 18L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_OUTOFMEMORY 14L
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_MORE_DATA 234L
+#define ERROR_NOT_FOUND 1168L
+#define ERROR_INSTALL_FAILURE 1603L
 #define ERROR_INSTALL_ALREADY_RUNNING 1618L
+#define ERROR_LINE_NOT_FOUND 0xE0000102L
 #define ERROR_SUCCESS_REBOOT_INITIATED 1641L
 #define ERROR_SUCCESS_REBOOT_REQUIRED 3010L
 #define INVALID_HANDLE_VALUE ((HANDLE)(std::intptr_t)-1)
 #define HKEY_LOCAL_MACHINE ((HKEY)(std::uintptr_t)0x80000002)
 #define KEY_READ 0x20019
 #define KEY_SET_VALUE 0x0002
+#define REG_SZ 1
 #define KEY_WOW64_32KEY 0x0200
 #define MSIDBOPEN_TRANSACT ((LPCWSTR)(std::uintptr_t)1)
 #define INSTALLLOGMODE_VERBOSE 0x1000
 #define INSTALLLOGMODE_PROPERTYDUMP 0x400
 #define INSTALLLOGATTRIBUTES_FLUSHEACHLINE 2
+#define DIGCF_PRESENT 0x00000002
 #define DIGCF_ALLCLASSES 0x00000004
+#define INF_STYLE_WIN4 0x00000002
 #define DIF_REMOVE 0x00000005
 #define SUOI_FORCEDELETE 0x00000001
 #define DI_NEEDRESTART 0x00000080
@@ -149,6 +188,11 @@ HMODULE GetModuleHandleW(LPCWSTR moduleName);
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL SetDllDirectoryW(LPCWSTR pathName);
 HMODULE LoadLibraryW(LPCWSTR fileName);
+LPWSTR GetCommandLineW();
+BOOL SetCurrentDirectoryW(LPCWSTR pathName);
+HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findFileData);
+BOOL FindNextFileW(HANDLE findFile, LPWIN32_FIND_DATAW findFileData);
+BOOL FindClose(HANDLE findFile);
 
 // msi
 INSTALLUILEVEL MsiSetInternalUI(INSTALLUILEVEL level, HWND* window);
@@ -186,6 +230,12 @@ BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA dev
                                     PSP_DEVINSTALL_PARAMS_W deviceInstallParams);
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO deviceInfoSet);
 BOOL SetupUninstallOEMInfW(PCWSTR infFileName, DWORD flags, PVOID reserved);
+HINF SetupOpenInfFileW(PCWSTR fileName, PCWSTR infClass, DWORD infStyle, PUINT errorLine);
+void SetupCloseInfFile(HINF infHandle);
+BOOL SetupFindFirstLineW(HINF infHandle, PCWSTR section, PCWSTR key, PINFCONTEXT context);
+BOOL SetupFindNextLine(PINFCONTEXT contextIn, PINFCONTEXT contextOut);
+BOOL SetupGetStringFieldW(PINFCONTEXT context, DWORD fieldIndex, PWSTR returnBuffer,
+                          DWORD returnBufferSize, PDWORD requiredSize);
 
 // ole32
 HRESULT StringFromCLSID(REFCLSID clsid, LPOLESTR* text);
@@ -194,6 +244,8 @@ void CoTaskMemFree(LPVOID memory);
 // advapi32
 LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM samDesired, PHKEY result);
 LONG RegDeleteKeyValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName);
+LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD dataSize);
 LONG RegCloseKey(HKEY key);
 
 #endif  // _WIN32

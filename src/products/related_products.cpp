@@ -8,6 +8,7 @@
 #include "products/package_database.h"
 #include "report/report_writer.h"
 #include "report/run_folder.h"
+#include "report/run_outcome.h"
 
 namespace {
 
@@ -25,7 +26,51 @@ bool RemovedNeedingRestart(UINT result) {
     return result == ERROR_SUCCESS_REBOOT_REQUIRED || result == ERROR_SUCCESS_REBOOT_INITIATED;
 }
 
+// The product codes related to the upgrade code, in the installer's order,
+// and the result that ended the enumeration (259 when it ran to its end).
+UINT ListProductCodes(const wchar_t* upgradeCode, std::vector<std::wstring>& productCodes) {
+    wchar_t productCode[512] = {};
+    for (DWORD index = 0;; ++index) {
+        const UINT result = MsiEnumRelatedProductsW(upgradeCode, 0, index, productCode);
+        if (result != ERROR_SUCCESS) return result;
+        productCodes.push_back(TextInBuffer(productCode));
+    }
+}
+
+// A property of an installed product as text, "" when it cannot be read.
+std::wstring ProductProperty(const wchar_t* productCode, const wchar_t* property) {
+    std::vector<wchar_t> buffer(256);
+    auto size = static_cast<DWORD>(buffer.size());
+    UINT result = MsiGetProductInfoW(productCode, property, buffer.data(), &size);
+    if (result == ERROR_MORE_DATA) {
+        buffer.resize(size + 1);  // the size does not count the terminator
+        size = static_cast<DWORD>(buffer.size());
+        result = MsiGetProductInfoW(productCode, property, buffer.data(), &size);
+    }
+    if (result != ERROR_SUCCESS) return {};
+    return TextInBuffer(buffer.data(), buffer.size());
+}
+
 }  // namespace
+
+unsigned ListRelatedProducts(const wchar_t* upgradeCode, bool& incomplete) {
+    std::vector<std::wstring> productCodes;
+    const UINT result = ListProductCodes(upgradeCode, productCodes);
+    for (const std::wstring& code : productCodes) {
+        ReportText("Driver product: ");
+        ReportText(code.c_str());
+        ReportText(", ");
+        ReportText(ProductProperty(code.c_str(), L"InstalledProductName").c_str());
+        ReportText(", version ");
+        ReportText(ProductProperty(code.c_str(), L"VersionString").c_str());
+        ReportEndLine();
+    }
+    if (result != ERROR_NO_MORE_ITEMS) {
+        ReportFailureHex("Can't enumerate related products", result);
+        incomplete = true;
+    }
+    return static_cast<unsigned>(productCodes.size());
+}
 
 void PurgeRelatedProducts(const wchar_t* upgradeCode) {
     ReportEndLine();
@@ -37,13 +82,7 @@ void PurgeRelatedProducts(const wchar_t* upgradeCode) {
     // products after it down one index, so removing while enumerating would
     // skip every second one.
     std::vector<std::wstring> productCodes;
-    wchar_t productCode[512] = {};
-    UINT result = ERROR_SUCCESS;
-    for (DWORD index = 0;; ++index) {
-        result = MsiEnumRelatedProductsW(upgradeCode, 0, index, productCode);
-        if (result != ERROR_SUCCESS) break;
-        productCodes.push_back(TextInBuffer(productCode));
-    }
+    const UINT result = ListProductCodes(upgradeCode, productCodes);
 
     for (const std::wstring& code : productCodes) RemoveProduct(code.c_str());
 
@@ -91,6 +130,7 @@ void RemoveProduct(const wchar_t* productCode) {
         ReportLine("Driver product package has remove successfully");
         if (result != ERROR_SUCCESS) ReportRestartNeeded();
     } else {
+        if (result == ERROR_INSTALL_ALREADY_RUNNING) NoteInstallerBusy();
         ReportFailure("Can't remove driver product package", result);
     }
 }

@@ -12,3 +12,8 @@ void PurgeRelatedProducts(const wchar_t* upgradeCode);
 // the installer reports as needing a restart counts as done, followed by the
 // restart line.
 void RemoveProduct(const wchar_t* productCode);
+
+// Writes one line per installed product related to the upgrade code (its
+// code, name and version) and returns how many there are; changes nothing.
+// A failing enumeration writes its line and sets incomplete.
+unsigned ListRelatedProducts(const wchar_t* upgradeCode, bool& incomplete);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "report/run_log.h"
+#include "report/run_outcome.h"
 
 namespace {
 
@@ -78,7 +79,10 @@ void ReportFailureHex(const char* what, std::uint32_t code) {
     ReportFailureLine(what, [&](std::ostream& out) { out << std::hex << code << std::dec; });
 }
 
-void ReportRestartNeeded() { ReportLine("Restart the computer to finish the removal."); }
+void ReportRestartNeeded() {
+    ReportLine("Restart the computer to finish the removal.");
+    NoteRestartNeeded();
+}
 
 void ConsoleText(const char* text) { std::cout << text; }
 

@@ -1,16 +1,24 @@
 #include <iostream>
+#include <string>
+#include <vector>
 
+#include "platform/platform.h"
 #include "report/run_log.h"
 #include "run/dll_search.h"
-#include "run/run_cleanup.h"
+#include "run/options.h"
+#include "run/run_program.h"
 
-// The run log is opened while the program starts, after the standard streams
-// exist (this file includes <iostream> first), and closed when it ends,
-// before they are torn down.
-static const bool runLogOpenedAtStartup = (OpenRunLog(), true);
+// The plain run's log is opened while the program starts, after the standard
+// streams exist (this file includes <iostream> first), and closed when it
+// ends, before they are torn down. With options it waits until they are
+// read: /check and a mistyped option write no file, /logdir puts it elsewhere.
+static const bool runLogOpenedAtStartup = [] {
+    if (CommandLineHasArguments(GetCommandLineW())) return false;
+    OpenRunLog();
+    return true;
+}();
 
-int main() {
-    (void)runLogOpenedAtStartup;
+int wmain(int argc, wchar_t** argv) {
     LimitDllSearchToSystemDirectory();
-    return RunCleanup();
+    return RunProgram(std::vector<std::wstring>(argv + 1, argv + argc), runLogOpenedAtStartup);
 }

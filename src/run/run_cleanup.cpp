@@ -5,20 +5,27 @@
 
 #include "devices/device_nodes.h"
 #include "devices/driver_packages.h"
+#include "devices/scanner_packages.h"
 #include "leftovers/registry_mark.h"
 #include "leftovers/setup_logs.h"
 #include "platform/platform.h"
 #include "products/related_products.h"
 #include "report/report_writer.h"
 #include "report/run_log.h"
+#include "report/run_outcome.h"
+#include "run/inventory.h"
 #include "run/tables.h"
 
 namespace {
 
-bool UserConsents() {
+void ShowWarnings() {
     ConsoleLine("NOTE: Make sure that you connect Nerovan scanner to computer at least once.");
     ConsoleEndLine();
     ConsoleLine("PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!");
+}
+
+bool UserConsents() {
+    ShowWarnings();
     ConsoleText("Do you want to continue [y/N]? ");
 
     char answer = 0;
@@ -35,27 +42,53 @@ void PauseBeforeExit() {
     std::cin.get();
 }
 
+// Scanner packages in the driver store that no device node named: staged
+// for a scanner never connected, or left by an interrupted run. A package
+// that also serves other devices is never among them.
+void RemovePackagesWithoutDevice(const InfNameSet& removedNames) {
+    ScannerPackages found;
+    FindScannerPackages(HardwareIdTable, found);
+    RemoveDriverPackages(PackagesWithoutDevice(found, removedNames));
+}
+
+// What a deployment tool understands: 0 nothing is left; 3010 nothing is
+// left once the computer restarts; 1618 traces are left because another
+// installation was in progress (try again later); 1603 traces are left.
+int UnattendedExitCode(InventoryResult inventory) {
+    if (inventory == InventoryResult::Clean)
+        return RestartIsNeeded() ? static_cast<int>(ERROR_SUCCESS_REBOOT_REQUIRED) : 0;
+    return static_cast<int>(InstallerWasBusy() ? ERROR_INSTALL_ALREADY_RUNNING : ERROR_INSTALL_FAILURE);
+}
+
 }  // namespace
 
-int RunCleanup() {
+bool StartRun() {
     ReportLine("Nerovan Driver Cleanup utility v." NRV_VERSION);
     ReportEndLine();
 
     BOOL wow64 = FALSE;
     if (!IsWow64Process(GetCurrentProcess(), &wow64)) {
         ReportLine("Can't determinate process architecture");
-        return -1;
+        return false;
     }
     if (wow64) {
         ReportLine("You should use x64 version of utility.");
-        return -1;
+        return false;
     }
+    return true;
+}
+
+int RunCleanup(bool unattended) {
+    ResetRunOutcome();
+    if (!StartRun()) return -1;
     if (!RunLogIsOpen()) {
         ConsoleLine("Can't create log file");
         return -1;
     }
 
-    if (!UserConsents()) {
+    if (unattended) {
+        ShowWarnings();
+    } else if (!UserConsents()) {
         DiscardRunLog();
         return 0;
     }
@@ -71,9 +104,15 @@ int RunCleanup() {
     for (const wchar_t* const* hardwareId = HardwareIdTable; *hardwareId != nullptr; ++hardwareId)
         RemoveDevicesByHardwareId(*hardwareId, infNames);
     RemoveDriverPackages(infNames);
+    if (unattended) RemovePackagesWithoutDevice(infNames);
 
     CollectSetupLogs();
 
+    if (unattended) {
+        // Proof of what is left: the run log ends with the inventory's last line.
+        ReportEndLine();
+        return UnattendedExitCode(TakeInventory());
+    }
     PauseBeforeExit();
     return 0;
 }

@@ -1,5 +1,9 @@
 #include "fake/fake_kernel.h"
 
+#include <algorithm>
+#include <string_view>
+#include <unistd.h>
+
 #include <cstring>
 #include <cstdio>
 #include <cwchar>
@@ -8,6 +12,44 @@ namespace {
 
 FakeKernel kernel;
 const FakeResetRegistration reset([] { kernel = FakeKernel{}; });
+
+struct Listing {
+    std::vector<std::wstring> names;  // matching the pattern, in order
+    std::size_t next = 0;
+};
+std::map<std::uintptr_t, Listing> listings;
+std::uintptr_t nextListing = 1;
+const FakeResetRegistration resetListings([] {
+    listings.clear();
+    nextListing = 1;
+});
+
+wchar_t Lower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+bool SameIgnoringCase(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i])) return false;
+    return true;
+}
+
+// "prefix*suffix", as the file system matches it (letter case ignored).
+bool Matches(const std::wstring& name, const std::wstring& pattern) {
+    const std::size_t star = pattern.find(L'*');
+    if (star == std::wstring::npos) return SameIgnoringCase(name, pattern);
+    const std::wstring_view prefix(pattern.data(), star);
+    const std::wstring_view suffix(pattern.data() + star + 1, pattern.size() - star - 1);
+    return name.size() >= prefix.size() + suffix.size() &&
+           SameIgnoringCase(std::wstring_view(name).substr(0, prefix.size()), prefix) &&
+           SameIgnoringCase(std::wstring_view(name).substr(name.size() - suffix.size()), suffix);
+}
+
+void FillEntry(LPWIN32_FIND_DATAW entry, const std::wstring& name) {
+    *entry = WIN32_FIND_DATAW{};
+    const std::size_t length = std::min<std::size_t>(name.size(), MAX_PATH - 1);
+    std::wmemcpy(entry->cFileName, name.c_str(), length);
+    entry->cFileName[length] = L'\0';
+}
 
 HMODULE FakeModule(std::uintptr_t number) { return reinterpret_cast<HMODULE>(number << 4); }
 
@@ -56,6 +98,7 @@ UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size) {
     if (!kernel.windowsDirectoryResults.empty()) {
         const UINT result = kernel.windowsDirectoryResults.front();
         kernel.windowsDirectoryResults.erase(kernel.windowsDirectoryResults.begin());
+        if (result == 0) FakeSetLastError(kernel.windowsDirectoryError);
         return result;
     }
     const auto length = static_cast<UINT>(kernel.windowsDirectory.size());
@@ -127,4 +170,66 @@ BOOL SetDllDirectoryW(LPCWSTR pathName) {
 HMODULE LoadLibraryW(LPCWSTR fileName) {
     FakeRecordCall(L"LoadLibraryW(" + FakeQuoted(fileName) + L")");
     return FakeModule(2);
+}
+
+BOOL SetCurrentDirectoryW(LPCWSTR pathName) {
+    FakeRecordCall(L"SetCurrentDirectoryW(" + FakeQuoted(pathName) + L")");
+    // The folder is a real one of the test's: the run log is opened there.
+    std::string narrow;
+    for (const wchar_t* c = pathName; *c != L'\0'; ++c) narrow.push_back(static_cast<char>(*c));
+    if (::chdir(narrow.c_str()) != 0) {
+        FakeSetLastError(3);  // ERROR_PATH_NOT_FOUND
+        return FALSE;
+    }
+    kernel.currentDirectory = pathName;
+    return TRUE;
+}
+
+HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findFileData) {
+    FakeRecordCall(L"FindFirstFileW(" + FakeQuoted(fileName) + L")");
+    if (kernel.listError != 0) {
+        FakeSetLastError(kernel.listError);
+        return INVALID_HANDLE_VALUE;
+    }
+    const std::wstring path = fileName;
+    const std::size_t slash = path.rfind(L'\\');
+    const auto folder = kernel.folders.find(path.substr(0, slash));
+    Listing listing;
+    if (folder != kernel.folders.end())
+        for (const std::wstring& name : folder->second)
+            if (Matches(name, path.substr(slash + 1))) listing.names.push_back(name);
+    if (listing.names.empty()) {
+        FakeSetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    FillEntry(findFileData, listing.names[0]);
+    listing.next = 1;
+    const std::uintptr_t number = nextListing++;
+    listings[number] = listing;
+    FakeHandleOpened("find");
+    return reinterpret_cast<HANDLE>(number << 4);
+}
+
+BOOL FindNextFileW(HANDLE findFile, LPWIN32_FIND_DATAW findFileData) {
+    const auto listing = listings.find(reinterpret_cast<std::uintptr_t>(findFile) >> 4);
+    if (listing == listings.end()) {
+        FakeSetLastError(6);  // ERROR_INVALID_HANDLE
+        return FALSE;
+    }
+    if (listing->second.next >= listing->second.names.size()) {
+        FakeSetLastError(kernel.endError);
+        return FALSE;
+    }
+    FillEntry(findFileData, listing->second.names[listing->second.next++]);
+    return TRUE;
+}
+
+BOOL FindClose(HANDLE findFile) {
+    FakeRecordCall(L"FindClose()");
+    if (listings.erase(reinterpret_cast<std::uintptr_t>(findFile) >> 4) == 0) {
+        ++FakeCalls().badCloses["find"];
+        return FALSE;
+    }
+    FakeHandleClosed("find");
+    return TRUE;
 }

@@ -22,6 +22,7 @@ struct FakeKernel {
     // into the buffer; after them the call answers from windowsDirectory.
     std::wstring windowsDirectory = L"C:\\windows";
     std::vector<UINT> windowsDirectoryResults;
+    DWORD windowsDirectoryError = 0;  // the last error a scripted 0 leaves
 
     // The working directory GetCurrentDirectoryW reports; a non-zero
     // currentDirectoryError makes the call fail with it.
@@ -33,6 +34,14 @@ struct FakeKernel {
     bool hasSetDefaultDllDirectories = true;
     BOOL setDefaultDllDirectoriesResult = TRUE;
     std::wstring systemDirectory = L"C:\\windows\\system32";
+
+    // Folders FindFirstFileW lists (by full path, without a final
+    // backslash): the names in them, in the order the file system gives.
+    // A non-zero listError makes FindFirstFileW fail with it; endError is
+    // what FindNextFileW gives after the last name.
+    std::map<std::wstring, std::vector<std::wstring>> folders;
+    DWORD listError = 0;
+    DWORD endError = ERROR_NO_MORE_FILES;
 
     // Files CopyFileW can read, by full path, and what it wrote, by name.
     std::map<std::wstring, std::string> files;

@@ -182,8 +182,12 @@ UINT MsiGetProductInfoW(LPCWSTR product, LPCWSTR property, LPWSTR valueBuffer, L
     const FakeMsiProduct* found = FindProduct(product);
     if (found == nullptr) return kMsiUnknownProduct;
     if (found->infoResult != ERROR_SUCCESS) return found->infoResult;
-    if (std::wstring(property) != L"LocalPackage") return kMsiUnknownProperty;
-    const std::wstring& path = found->localPackage;
+    const std::wstring name = property;
+    if (name != L"LocalPackage" && name != L"InstalledProductName" && name != L"VersionString")
+        return kMsiUnknownProperty;
+    const std::wstring& path = name == L"LocalPackage"           ? found->localPackage
+                               : name == L"InstalledProductName" ? found->name
+                                                                 : found->version;
     const auto length = static_cast<DWORD>(path.size());
     if (length >= *valueSize) {
         *valueSize = length;

@@ -50,6 +50,8 @@ struct FakeMsiProduct {
     // What an uninstall that removed the product returns: 0, or 3010 / 1641
     // when its package scheduled a restart.
     UINT removedResult = 0;
+    std::wstring name = L"Nerovan Scanner Driver";  // InstalledProductName
+    std::wstring version = L"3.2.0";                 // VersionString
 };
 
 // A failure to inject: every call of operation (on a view or record of

@@ -87,3 +87,17 @@ LONG RegCloseKey(HKEY key) {
     FakeHandleClosed("registry-key");
     return ERROR_SUCCESS;
 }
+
+LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD dataSize) {
+    FakeRecordCall(L"RegQueryValueExW(" + KeyName(key) + L", " + FakeQuoted(valueName) + L", " +
+                   (reserved == nullptr && type == nullptr && data == nullptr && dataSize == nullptr
+                        ? L"presence only"
+                        : L"with buffers") +
+                   L")");
+    const auto opened = handles.open.find(key);
+    if (opened == handles.open.end()) return kErrorInvalidHandle;
+    if (registry.queryStatus) return *registry.queryStatus;
+    const auto& values = View(opened->second.view32)[opened->second.path].values;
+    return values.count(valueName == nullptr ? L"" : valueName) == 1 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}

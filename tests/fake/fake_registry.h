@@ -23,6 +23,8 @@ struct FakeRegistry {
     LONG openError = 0;
     // Set: RegDeleteKeyValueW returns this status and deletes nothing.
     std::optional<LONG> deleteStatus;
+    // Set: RegQueryValueExW returns this status.
+    std::optional<LONG> queryStatus;
 };
 
 FakeRegistry& TheFakeRegistry();

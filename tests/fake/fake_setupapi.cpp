@@ -24,8 +24,38 @@ struct SetupApiModel {
     std::uintptr_t nextSet = 1;
 };
 
+// An open INF file: its path and, by number, the sections a context names.
+struct OpenInf {
+    std::wstring path;
+    std::vector<std::wstring> sectionNames;
+};
+
 SetupApiModel setupapi;
-const FakeResetRegistration reset([] { setupapi = SetupApiModel{}; });
+std::map<std::uintptr_t, OpenInf> openInfs;
+std::uintptr_t nextInf = 1;
+const FakeResetRegistration reset([] {
+    setupapi = SetupApiModel{};
+    openInfs.clear();
+    nextInf = 1;
+});
+
+wchar_t Lower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+std::wstring Lowered(std::wstring text) {
+    for (wchar_t& c : text) c = Lower(c);
+    return text;
+}
+
+// The lines of the section a context stands for, or null.
+const std::vector<FakeInfLine>* ContextLines(const INFCONTEXT* context) {
+    if (context == nullptr) return nullptr;
+    const auto open = openInfs.find(reinterpret_cast<std::uintptr_t>(context->Inf) >> 4);
+    if (open == openInfs.end() || context->Section >= open->second.sectionNames.size()) return nullptr;
+    auto& sections = setupapi.script.infFiles[open->second.path].sections;
+    for (const auto& [name, lines] : sections)
+        if (Lowered(name) == open->second.sectionNames[context->Section]) return &lines;
+    return nullptr;
+}
 
 std::uintptr_t SetNumber(HDEVINFO set) { return reinterpret_cast<std::uintptr_t>(set) >> 4; }
 
@@ -90,8 +120,9 @@ HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND par
         return INVALID_HANDLE_VALUE;
     }
     OpenSet open{hardwareId, {}};
+    const bool presentOnly = (flags & DIGCF_PRESENT) != 0;
     for (std::size_t i = 0; i < script.nodes.size(); ++i)
-        if (!script.nodes[i].removed) open.nodes.push_back(i);
+        if (!script.nodes[i].removed && (!presentOnly || script.nodes[i].attached)) open.nodes.push_back(i);
     const std::uintptr_t number = setupapi.nextSet++;
     setupapi.openSets[number] = open;
     FakeHandleOpened("devinfo-set");
@@ -188,5 +219,74 @@ BOOL SetupUninstallOEMInfW(PCWSTR infFileName, DWORD flags, PVOID reserved) {
     const auto error = setupapi.script.uninstallErrors.find(infFileName);
     if (error != setupapi.script.uninstallErrors.end()) return Fail(error->second);
     setupapi.script.uninstalledInfs.push_back(infFileName);
+    // A package in the INF folder leaves it.
+    setupapi.script.infFiles.erase(L"C:\\windows\\inf\\" + std::wstring(infFileName));
+    std::erase(TheFakeKernel().folders[L"C:\\windows\\inf"], std::wstring(infFileName));
+    return TRUE;
+}
+
+void FakeStoreInf(const std::wstring& name, FakeInf inf) {
+    setupapi.script.infFiles[L"C:\\windows\\inf\\" + name] = std::move(inf);
+    TheFakeKernel().folders[L"C:\\windows\\inf"].push_back(name);
+}
+
+HINF SetupOpenInfFileW(PCWSTR fileName, PCWSTR infClass, DWORD infStyle, PUINT errorLine) {
+    FakeRecordCall(L"SetupOpenInfFileW(" + FakeQuoted(fileName) + L", " + FakeQuoted(infClass) + L", " +
+                   std::to_wstring(infStyle) + L", " + (errorLine == nullptr ? L"null" : L"line") + L")");
+    const auto file = setupapi.script.infFiles.find(fileName);
+    if (file == setupapi.script.infFiles.end() || file->second.openError != 0) {
+        FakeSetLastError(file == setupapi.script.infFiles.end() ? ERROR_FILE_NOT_FOUND : file->second.openError);
+        return INVALID_HANDLE_VALUE;
+    }
+    const std::uintptr_t number = nextInf++;
+    openInfs[number] = OpenInf{fileName, {}};
+    FakeHandleOpened("inf");
+    return reinterpret_cast<HINF>(number << 4);
+}
+
+void SetupCloseInfFile(HINF infHandle) {
+    FakeRecordCall(L"SetupCloseInfFile()");
+    if (openInfs.erase(reinterpret_cast<std::uintptr_t>(infHandle) >> 4) == 0) {
+        ++FakeCalls().badCloses["inf"];
+        return;
+    }
+    FakeHandleClosed("inf");
+}
+
+BOOL SetupFindFirstLineW(HINF infHandle, PCWSTR section, PCWSTR key, PINFCONTEXT context) {
+    const auto open = openInfs.find(reinterpret_cast<std::uintptr_t>(infHandle) >> 4);
+    if (open == openInfs.end() || section == nullptr) return Fail(kErrorInvalidHandle);
+    if (key != nullptr) return Fail(87);  // the program never looks lines up by key
+    const std::wstring wanted = Lowered(section);
+    for (const auto& [name, lines] : setupapi.script.infFiles[open->second.path].sections) {
+        if (Lowered(name) != wanted) continue;
+        if (lines.empty()) break;
+        auto& names = open->second.sectionNames;
+        names.push_back(wanted);
+        *context = INFCONTEXT{infHandle, infHandle, static_cast<UINT>(names.size() - 1), 0};
+        return TRUE;
+    }
+    return Fail(static_cast<DWORD>(ERROR_LINE_NOT_FOUND));
+}
+
+BOOL SetupFindNextLine(PINFCONTEXT contextIn, PINFCONTEXT contextOut) {
+    const std::vector<FakeInfLine>* lines = ContextLines(contextIn);
+    if (lines == nullptr) return Fail(kErrorInvalidHandle);
+    if (contextIn->Line + 1 >= lines->size()) return Fail(static_cast<DWORD>(ERROR_LINE_NOT_FOUND));
+    *contextOut = *contextIn;
+    ++contextOut->Line;
+    return TRUE;
+}
+
+BOOL SetupGetStringFieldW(PINFCONTEXT context, DWORD fieldIndex, PWSTR returnBuffer,
+                          DWORD returnBufferSize, PDWORD requiredSize) {
+    const std::vector<FakeInfLine>* lines = ContextLines(context);
+    if (lines == nullptr || context->Line >= lines->size()) return Fail(kErrorInvalidHandle);
+    const FakeInfLine& line = (*lines)[context->Line];
+    if (fieldIndex >= line.size()) return Fail(87);  // ERROR_INVALID_PARAMETER
+    const std::wstring& field = line[fieldIndex];
+    if (requiredSize != nullptr) *requiredSize = static_cast<DWORD>(field.size() + 1);
+    if (field.size() + 1 > returnBufferSize) return Fail(kErrorInsufficientBuffer);
+    std::wmemcpy(returnBuffer, field.c_str(), field.size() + 1);
     return TRUE;
 }

@@ -29,6 +29,7 @@ struct FakeDeviceNode {
     bool removed = false;     // set by a successful DIF_REMOVE
     DWORD installFlags = 0;   // the Flags of its install parameters (DI_NEEDREBOOT, ...)
     DWORD installParamsError = 0;  // non-zero: reading them fails with this code
+    bool attached = false;    // a member of DIGCF_PRESENT sets too
 };
 
 struct FakeDeviceSetScript {
@@ -37,13 +38,28 @@ struct FakeDeviceSetScript {
     DWORD endError = ERROR_NO_MORE_ITEMS;  // what enumerating past the last member gives
 };
 
+// An INF file as SetupAPI reads it: sections by name (matched ignoring
+// letter case), each a list of lines, each line its fields (field 0 the key,
+// "" for a line without one).
+using FakeInfLine = std::vector<std::wstring>;
+struct FakeInf {
+    std::map<std::wstring, std::vector<FakeInfLine>> sections;
+    DWORD openError = 0;  // non-zero: SetupOpenInfFileW fails with this code
+};
+
 struct FakeSetupApi {
+    // INF files by full path.
+    std::map<std::wstring, FakeInf> infFiles;
     std::map<std::wstring, FakeDeviceSetScript> hardwareIds;
     std::map<std::wstring, DWORD> uninstallErrors;  // INF name -> error; others succeed
     std::vector<std::wstring> uninstalledInfs;      // removed from the store, in order
 };
 
 FakeSetupApi& TheFakeSetupApi();
+
+// Puts an INF file into the Windows INF folder (C:\windows\inf): listed by
+// FindFirstFileW and read by the INF functions.
+void FakeStoreInf(const std::wstring& name, FakeInf inf);
 
 struct FakeOle32 {
     HRESULT stringFromClsidResult = S_OK;

@@ -22,12 +22,12 @@
 #include "fuzz/fuzz_handles.h"
 #include "fuzz/fuzz_input.h"
 #include "report/run_log.h"
-#include "run/run_cleanup.h"
+#include "run/run_program.h"
 #include "run/tables.h"
 
 namespace {
 
-enum class Tail { None, Decimal, Signed, Hex, Text, UpgradeCode, HardwareId, DeviceClass };
+enum class Tail { None, Decimal, Signed, Hex, Text, UpgradeCode, HardwareId, DeviceClass, Counts };
 
 struct LineForm {
     std::string_view text;
@@ -37,6 +37,7 @@ struct LineForm {
 const LineForm kLineForms[] = {
     {"Nerovan Driver Cleanup utility v." NRV_VERSION, Tail::None},
     {"Can't determinate process architecture", Tail::None},
+    {"Can't create log file", Tail::None},
     {"You should use x64 version of utility.", Tail::None},
     {"NOTE: Make sure that you connect Nerovan scanner to computer at least once.", Tail::None},
     {"PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!", Tail::None},
@@ -61,6 +62,16 @@ const LineForm kLineForms[] = {
     {"Device driver version: ", Tail::Text},
     {"Device node has removed successfully", Tail::None},
     {"Remove driver package for inf file: ", Tail::Text},
+    // The inventory of /check and of the end of /quiet.
+    {"Driver product: ", Tail::Text},
+    {"Driver mark: HKEY_LOCAL_MACHINE\\Software\\NerovanDrv DriverName (32-bit view)", Tail::None},
+    {"Device node: ", Tail::Text},
+    {"Driver package: ", Tail::Text},
+    {"Driver package without device: ", Tail::Text},
+    {"Shared driver package kept: ", Tail::Text},
+    {"NRV-CHECK: CLEAN", Tail::None},
+    {"NRV-CHECK: INCOMPLETE", Tail::None},
+    {"NRV-CHECK: FOUND products=", Tail::Counts},
     {"Windows driver package kept: ", Tail::Text},
     {"Device inf file has removed successfully", Tail::None},
 };
@@ -99,6 +110,16 @@ bool TailFits(Tail tail, std::string_view rest) {
     case Tail::Text: return PlatformText(rest);
     case Tail::UpgradeCode: return InTable(rest, UpgradeCodeTable);
     case Tail::HardwareId: return InTable(rest, HardwareIdTable);
+    case Tail::Counts: {
+        const std::size_t mark = rest.find(" mark=");
+        const std::size_t nodes = rest.find(" nodes=");
+        const std::size_t packages = rest.find(" packages=");
+        return mark != std::string_view::npos && nodes != std::string_view::npos &&
+               packages != std::string_view::npos && TailFits(Tail::Decimal, rest.substr(0, mark)) &&
+               (rest.substr(mark + 6, nodes - mark - 6) == "0" || rest.substr(mark + 6, nodes - mark - 6) == "1") &&
+               TailFits(Tail::Decimal, rest.substr(nodes + 7, packages - nodes - 7)) &&
+               TailFits(Tail::Decimal, rest.substr(packages + 10));
+    }
     case Tail::DeviceClass: {
         const std::size_t instance = rest.rfind(" Instance: ");
         return instance != std::string_view::npos && PlatformText(rest.substr(0, instance)) &&
@@ -142,11 +163,14 @@ std::string ReadFile(const std::filesystem::path& path) {
 
 // The console without the dialogue: what the run log must hold.
 std::string ReportOf(std::string console) {
-    const std::string dialogue =
+    const std::string warnings =
         "NOTE: Make sure that you connect Nerovan scanner to computer at least once.\n\n"
-        "PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!\n" + std::string(kPrompt);
-    const std::size_t at = console.find(dialogue);
-    if (at != std::string::npos) console.erase(at, dialogue.size());
+        "PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!\n";
+    const std::string dialogue = warnings + std::string(kPrompt);
+    if (const std::size_t at = console.find(dialogue); at != std::string::npos)
+        console.erase(at, dialogue.size());
+    else if (const std::size_t alone = console.find(warnings); alone != std::string::npos)
+        console.erase(alone, warnings.size());
     const std::string pause = "Press any key to continue\n";
     if (console.ends_with(pause)) console.erase(console.size() - pause.size());
     return console;
@@ -167,6 +191,20 @@ std::string StandardInput() {
     }
 }
 
+// Which run the input drives, from its last byte (so that inputs written
+// for the plain run keep their meaning): the plain run, /check or /quiet.
+enum class Mode { Plain, Check, Quiet };
+
+Mode ModeOf(const std::uint8_t* data, std::size_t size) {
+    const std::uint8_t last = size == 0 ? 0 : data[size - 1];
+    return last % 4 == 2 ? Mode::Check : last % 4 == 3 ? Mode::Quiet : Mode::Plain;
+}
+
+bool LastLineIsAVerdict(const std::string& text) {
+    const std::size_t start = text.rfind('\n', text.size() >= 2 ? text.size() - 2 : 0);
+    return text.compare(start == std::string::npos ? 0 : start + 1, 11, "NRV-CHECK: ") == 0;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -179,19 +217,39 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     TheFuzzInput() = FuzzInput{data, size, 0};
     ResetFuzzPlatform();
+    const Mode mode = ModeOf(data, size);
 
     std::ostringstream console;
-    std::istringstream input(StandardInput());
+    std::ostringstream errors;
+    const std::string standardInput = StandardInput();
+    std::istringstream input(standardInput);
     std::streambuf* oldCout = std::cout.rdbuf(console.rdbuf());
+    std::streambuf* oldCerr = std::cerr.rdbuf(errors.rdbuf());
     std::streambuf* oldCin = std::cin.rdbuf(input.rdbuf());
     std::cin.clear();
 
-    OpenRunLog();
-    const int exitCode = RunCleanup();
+    int exitCode = 0;
+    switch (mode) {
+    case Mode::Plain:
+        OpenRunLog();
+        exitCode = RunProgram({}, true);
+        break;
+    case Mode::Check:
+        FuzzForbidChanges(true);
+        exitCode = RunProgram({L"/check"}, false);
+        FuzzForbidChanges(false);
+        break;
+    case Mode::Quiet:
+        exitCode = RunProgram(FuzzChance(4) ? std::vector<std::wstring>{L"/quiet", L"/logdir:C:\\x"}
+                                            : std::vector<std::wstring>{L"/quiet"},
+                              false);
+        break;
+    }
     const bool logKept = RunLogIsOpen();
     CloseRunLog();
 
     std::cout.rdbuf(oldCout);
+    std::cerr.rdbuf(oldCerr);
     std::cin.rdbuf(oldCin);
     std::cin.clear();
     std::cout.clear();
@@ -201,11 +259,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string log = logKept ? ReadFile(logPath) : "";
     std::filesystem::remove(logPath);
 
-    if (exitCode != 0 && exitCode != -1) Broken("exit code " + std::to_string(exitCode), text);
     if (FuzzOpenCount() != 0) Broken("a handle or platform memory was left open", text);
+    if (!errors.str().empty()) Broken("something on standard error", text);
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);)
         if (!IsProgramLine(line)) Broken("not a line of the program: " + line, text);
     if (logKept && log != ReportOf(text)) Broken("the run log differs from the report", text + "\n--- log ---\n" + log);
+    switch (mode) {
+    case Mode::Plain:
+        if (exitCode != 0 && exitCode != -1) Broken("exit code " + std::to_string(exitCode), text);
+        break;
+    case Mode::Check:
+        if (exitCode < 0 || exitCode > 2) Broken("exit code of /check " + std::to_string(exitCode), text);
+        if (logKept || std::distance(std::filesystem::directory_iterator("."), {}) != 0)
+            Broken("/check wrote a file", text);
+        if (!LastLineIsAVerdict(text)) Broken("/check without its verdict", text);
+        if (input.rdbuf()->in_avail() != static_cast<std::streamsize>(standardInput.size()))
+            Broken("/check read standard input", text);
+        break;
+    case Mode::Quiet:
+        if (exitCode != 0 && exitCode != 3010 && exitCode != 1618 && exitCode != 1603 && exitCode != -1)
+            Broken("exit code of /quiet " + std::to_string(exitCode), text);
+        if (exitCode != -1 && !LastLineIsAVerdict(log)) Broken("/quiet's log without the verdict", text);
+        if (input.rdbuf()->in_avail() != static_cast<std::streamsize>(standardInput.size()))
+            Broken("/quiet read standard input", text);
+        break;
+    }
     return 0;
 }

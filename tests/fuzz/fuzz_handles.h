@@ -5,7 +5,7 @@
 
 #include "platform/platform.h"
 
-enum class FuzzHandleKind { Database, View, Record, DeviceSet, RegistryKey };
+enum class FuzzHandleKind { Database, View, Record, DeviceSet, RegistryKey, FileSearch, Inf };
 
 MSIHANDLE FuzzOpenMsiHandle(FuzzHandleKind kind);
 bool FuzzMsiHandleIs(MSIHANDLE handle, FuzzHandleKind kind);
@@ -24,3 +24,7 @@ void ResetFuzzHandles();
 
 // Resets the platform's state between runs (handles included).
 void ResetFuzzPlatform();
+
+// While set, any call that would change the machine or write a file is a
+// fault (the inventory must only look).
+void FuzzForbidChanges(bool forbid);

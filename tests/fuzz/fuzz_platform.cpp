@@ -25,6 +25,12 @@ DWORD lastError = 0;
 // Bounds every enumeration so that a run always ends.
 constexpr int kMaxItems = 6;
 
+bool changesForbidden = false;
+
+void Changing(const char* what) {
+    if (changesForbidden) Fault(what);
+}
+
 std::map<std::uintptr_t, int> fetchesPerView;
 std::map<std::uintptr_t, int> membersPerSet;
 
@@ -51,8 +57,11 @@ std::wstring ProductCode() {
 
 }  // namespace
 
+void FuzzForbidChanges(bool forbid) { changesForbidden = forbid; }
+
 void ResetFuzzPlatform() {
     lastError = 0;
+    changesForbidden = false;
     fetchesPerView.clear();
     membersPerSet.clear();
     ResetFuzzHandles();
@@ -72,6 +81,7 @@ BOOL IsWow64Process(HANDLE, PBOOL wow64Process) {
 }
 DWORD GetLastError() { return lastError; }
 BOOL DeleteFileW(LPCWSTR fileName) {
+    Changing("a file deleted while only looking");
     std::string narrow;
     for (; *fileName != L'\0'; ++fileName) narrow.push_back(static_cast<char>(*fileName));
     return std::remove(narrow.c_str()) == 0 ? TRUE : FALSE;
@@ -84,7 +94,42 @@ UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size) {
     WriteUnits(buffer, size, directory, false);
     return length;
 }
-BOOL CopyFileW(LPCWSTR, LPCWSTR, BOOL) { return FuzzChance(2) ? TRUE : FALSE; }
+BOOL CopyFileW(LPCWSTR, LPCWSTR, BOOL) {
+    Changing("a file copied while only looking");
+    return FuzzChance(2) ? TRUE : FALSE;
+}
+BOOL SetCurrentDirectoryW(LPCWSTR pathName) {
+    Changing("the working directory changed while only looking");
+    if (pathName == nullptr) Fault("no folder");
+    return FALSE;  // the run then has no log: the fuzzed run stays in its folder
+}
+HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findFileData) {
+    if (fileName == nullptr || findFileData == nullptr) Fault("file search with no pattern");
+    if (FuzzChance(8)) {
+        lastError = FuzzChance(2) ? ERROR_FILE_NOT_FOUND : FuzzCode();
+        return INVALID_HANDLE_VALUE;
+    }
+    WriteUnits(findFileData->cFileName, MAX_PATH, FuzzChance(2) ? FuzzText() : L"oem" + std::to_wstring(FuzzByte()) + L".inf", FuzzChance(8));
+    HANDLE search = FuzzOpenPointerHandle(FuzzHandleKind::FileSearch);
+    membersPerSet[reinterpret_cast<std::uintptr_t>(search)] = FuzzByte() % kMaxItems;
+    return search;
+}
+BOOL FindNextFileW(HANDLE findFile, LPWIN32_FIND_DATAW findFileData) {
+    if (!FuzzPointerHandleIs(findFile, FuzzHandleKind::FileSearch)) Fault("search on a closed handle");
+    int& left = membersPerSet[reinterpret_cast<std::uintptr_t>(findFile)];
+    if (left <= 0 || FuzzExhausted()) {
+        lastError = FuzzChance(4) ? FuzzCode() : ERROR_NO_MORE_FILES;
+        return FALSE;
+    }
+    --left;
+    WriteUnits(findFileData->cFileName, MAX_PATH, FuzzChance(2) ? FuzzText() : L"oem" + std::to_wstring(FuzzByte()) + L".inf", FuzzChance(8));
+    return TRUE;
+}
+BOOL FindClose(HANDLE findFile) {
+    if (!FuzzClosePointerHandle(findFile, FuzzHandleKind::FileSearch)) Fault("FindClose of a search not open");
+    membersPerSet.erase(reinterpret_cast<std::uintptr_t>(findFile));
+    return TRUE;
+}
 DWORD GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer) {
     if (bufferLength != 0 && buffer == nullptr) Fault("working directory into no buffer");
     if (FuzzChance(16)) {
@@ -99,7 +144,10 @@ DWORD GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer) {
 }
 
 // msi
-INSTALLUILEVEL MsiSetInternalUI(INSTALLUILEVEL, HWND*) { return INSTALLUILEVEL_NONE; }
+INSTALLUILEVEL MsiSetInternalUI(INSTALLUILEVEL, HWND*) {
+    Changing("installer user interface set while only looking");
+    return INSTALLUILEVEL_NONE;
+}
 
 UINT MsiEnumRelatedProductsW(LPCWSTR, DWORD, DWORD productIndex, LPWSTR productBuffer) {
     if (productIndex >= kMaxItems || FuzzExhausted()) return ERROR_NO_MORE_ITEMS;
@@ -127,6 +175,7 @@ UINT MsiGetProductInfoW(LPCWSTR, LPCWSTR, LPWSTR valueBuffer, LPDWORD valueSize)
 }
 
 UINT MsiOpenDatabaseW(LPCWSTR, LPCWSTR persist, MSIHANDLE* database) {
+    Changing("package database opened while only looking");
     if (persist != MSIDBOPEN_TRANSACT) Fault("database not opened in transacted mode");
     const UINT code = FuzzChance(6) ? FuzzCode() : 0;
     if (code == 0) *database = FuzzOpenMsiHandle(FuzzHandleKind::Database);
@@ -140,11 +189,13 @@ UINT MsiCloseHandle(MSIHANDLE handle) {
 }
 
 UINT MsiEnableLogW(DWORD, LPCWSTR logFile, DWORD) {
+    Changing("installer log started while only looking");
     if (logFile == nullptr) Fault("no installer log name");
     return FuzzChance(8) ? FuzzCode() : 0;
 }
 
 UINT MsiInstallProductW(LPCWSTR packagePath, LPCWSTR commandLine) {
+    Changing("uninstall while only looking");
     if (packagePath == nullptr || commandLine == nullptr) Fault("null argument to the uninstall");
     // With no user interface, an uninstall that may restart would restart
     // the computer in the middle of the run.
@@ -207,7 +258,8 @@ UINT MsiDatabaseCommit(MSIHANDLE database) {
 
 // setupapi
 HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND, DWORD flags) {
-    if (classGuid != nullptr || enumerator == nullptr || flags != DIGCF_ALLCLASSES)
+    if (classGuid != nullptr || enumerator == nullptr ||
+        (flags != DIGCF_ALLCLASSES && flags != (DIGCF_ALLCLASSES | DIGCF_PRESENT)))
         Fault("device set asked for with other arguments");
     if (FuzzChance(8)) {
         lastError = FuzzCode();
@@ -263,6 +315,7 @@ BOOL SetupDiGetDevicePropertyW(HDEVINFO set, PSP_DEVINFO_DATA, const DEVPROPKEY*
 }
 
 BOOL SetupDiCallClassInstaller(DI_FUNCTION installFunction, HDEVINFO set, PSP_DEVINFO_DATA data) {
+    Changing("class installer called while only looking");
     if (!FuzzPointerHandleIs(set, FuzzHandleKind::DeviceSet)) Fault("removal on a closed set");
     if (installFunction != DIF_REMOVE || data == nullptr) Fault("class installer asked for other");
     if (FuzzChance(3)) {
@@ -292,6 +345,7 @@ BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set) {
 }
 
 BOOL SetupUninstallOEMInfW(PCWSTR infFileName, DWORD flags, PVOID reserved) {
+    Changing("driver package removed while only looking");
     if (infFileName == nullptr || flags != SUOI_FORCEDELETE || reserved != nullptr)
         Fault("driver package removal asked for with other arguments");
     if (!IsOemInfName(infFileName)) Fault("a package of Windows itself handed to the store removal");
@@ -299,6 +353,63 @@ BOOL SetupUninstallOEMInfW(PCWSTR infFileName, DWORD flags, PVOID reserved) {
         lastError = FuzzCode();
         return FALSE;
     }
+    return TRUE;
+}
+
+HINF SetupOpenInfFileW(PCWSTR fileName, PCWSTR infClass, DWORD infStyle, PUINT errorLine) {
+    if (fileName == nullptr || infClass != nullptr || infStyle != INF_STYLE_WIN4 || errorLine != nullptr)
+        Fault("INF opened with other arguments");
+    if (FuzzChance(6)) {
+        lastError = FuzzCode();
+        return INVALID_HANDLE_VALUE;
+    }
+    HINF inf = FuzzOpenPointerHandle(FuzzHandleKind::Inf);
+    membersPerSet[reinterpret_cast<std::uintptr_t>(inf)] = 0;
+    return inf;
+}
+
+void SetupCloseInfFile(HINF infHandle) {
+    if (!FuzzClosePointerHandle(infHandle, FuzzHandleKind::Inf)) Fault("SetupCloseInfFile of an INF not open");
+    membersPerSet.erase(reinterpret_cast<std::uintptr_t>(infHandle));
+}
+
+// A context's Line counts the lines read in its section, so that sections end.
+BOOL SetupFindFirstLineW(HINF infHandle, PCWSTR section, PCWSTR key, PINFCONTEXT context) {
+    if (!FuzzPointerHandleIs(infHandle, FuzzHandleKind::Inf)) Fault("line of an INF not open");
+    if (section == nullptr || key != nullptr || context == nullptr) Fault("line asked for with other arguments");
+    // Bounds the sections one INF yields, so that a run always ends.
+    if (++membersPerSet[reinterpret_cast<std::uintptr_t>(infHandle)] > kMaxItems * 4 || FuzzChance(3)) {
+        lastError = static_cast<DWORD>(ERROR_LINE_NOT_FOUND);
+        return FALSE;
+    }
+    *context = INFCONTEXT{infHandle, infHandle, 0, 0};
+    return TRUE;
+}
+
+BOOL SetupFindNextLine(PINFCONTEXT contextIn, PINFCONTEXT contextOut) {
+    if (contextIn == nullptr || contextOut == nullptr || !FuzzPointerHandleIs(contextIn->Inf, FuzzHandleKind::Inf))
+        Fault("next line of an INF not open");
+    if (contextIn->Line + 1 >= static_cast<UINT>(kMaxItems) || FuzzChance(2)) {
+        lastError = static_cast<DWORD>(ERROR_LINE_NOT_FOUND);
+        return FALSE;
+    }
+    *contextOut = *contextIn;
+    ++contextOut->Line;
+    return TRUE;
+}
+
+BOOL SetupGetStringFieldW(PINFCONTEXT context, DWORD fieldIndex, PWSTR returnBuffer,
+                          DWORD returnBufferSize, PDWORD) {
+    if (context == nullptr || !FuzzPointerHandleIs(context->Inf, FuzzHandleKind::Inf)) Fault("field of an INF not open");
+    if (returnBuffer == nullptr || returnBufferSize == 0) Fault("field into no buffer");
+    if (fieldIndex > 8 || FuzzExhausted() || FuzzChance(4)) {
+        lastError = !FuzzExhausted() && FuzzChance(3) ? ERROR_INSUFFICIENT_BUFFER : ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    static const wchar_t* const ids[] = {L"USB\\VID_7F3A&PID_0031", L"usb\\vid_7f3a&pid_8064&rev_0001",
+                                         L"USB\\VID_04A9&PID_0031", L"Models", L"NTamd64"};
+    const std::wstring field = FuzzChance(2) ? ids[FuzzByte() % 5] : FuzzText();
+    WriteUnits(returnBuffer, returnBufferSize, field, FuzzChance(8));
     return TRUE;
 }
 
@@ -317,14 +428,22 @@ void CoTaskMemFree(LPVOID memory) {
 }
 
 // advapi32
-LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM, PHKEY result) {
+LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM access, PHKEY result) {
+    if ((access & KEY_SET_VALUE) != 0) Changing("registry key opened to change while only looking");
     if (key != HKEY_LOCAL_MACHINE || subKey == nullptr) Fault("registry key asked for with other");
     const LONG status = FuzzChance(2) ? static_cast<LONG>(FuzzCode()) : 0;
     if (status == 0) *result = static_cast<HKEY>(FuzzOpenPointerHandle(FuzzHandleKind::RegistryKey));
     return status;
 }
 
+LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWORD, LPBYTE data, LPDWORD dataSize) {
+    if (!FuzzPointerHandleIs(key, FuzzHandleKind::RegistryKey)) Fault("query in a closed key");
+    if (valueName == nullptr || data != nullptr || dataSize != nullptr) Fault("value asked for with other arguments");
+    return FuzzChance(2) ? static_cast<LONG>(FuzzCode()) : 0;
+}
+
 LONG RegDeleteKeyValueW(HKEY key, LPCWSTR, LPCWSTR valueName) {
+    Changing("registry value deleted while only looking");
     if (!FuzzPointerHandleIs(key, FuzzHandleKind::RegistryKey)) Fault("delete in a closed key");
     if (valueName == nullptr) Fault("no value name");
     return FuzzChance(2) ? static_cast<LONG>(FuzzCode()) : 0;

@@ -1,0 +1,92 @@
+#include "devices/device_inventory.h"
+
+#include <set>
+#include <string>
+
+#include "devices/device_queries.h"
+#include "devices/driver_packages.h"
+#include "platform/buffer_text.h"
+#include "report/report_writer.h"
+
+namespace {
+
+// The device set the cleanup makes for the id (flags 0), or only the devices
+// attached now (DIGCF_PRESENT). Null, and incomplete noted after the failure
+// line, when it cannot be made; an id Windows never saw is an empty set.
+HDEVINFO MakeDeviceSet(const wchar_t* hardwareId, DWORD flags, bool& incomplete) {
+    const HDEVINFO created = SetupDiGetClassDevsW(nullptr, hardwareId, nullptr, DIGCF_ALLCLASSES | flags);
+    if (created != INVALID_HANDLE_VALUE) return created;
+    if (const DWORD error = GetLastError(); error != ERROR_INVALID_DATA) {
+        ReportFailure("Can't create device information set", error);
+        incomplete = true;
+    }
+    return nullptr;
+}
+
+// Calls visit for each member, in index order; notes a failing enumeration.
+template <typename Visit>
+void ForEachMember(HDEVINFO deviceSet, bool& incomplete, Visit visit) {
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof(SP_DEVINFO_DATA);
+    DWORD index = 0;
+    while (SetupDiEnumDeviceInfo(deviceSet, index, &device)) {
+        visit(device);
+        ++index;
+    }
+    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_ITEMS) {
+        ReportFailure("Can't enumerate device information set", error);
+        incomplete = true;
+    }
+}
+
+// The instance id, or "" (and incomplete, after the failure line).
+std::wstring InstanceId(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, bool& incomplete) {
+    DeviceText text;
+    if (SetupDiGetDeviceInstanceIdW(deviceSet, &device, text, kDeviceTextLength, nullptr))
+        return TextInBuffer(text);
+    ReportFailure("Can't get device instance id", GetLastError());
+    incomplete = true;
+    return {};
+}
+
+std::set<std::wstring> AttachedInstanceIds(const wchar_t* hardwareId, bool& incomplete) {
+    std::set<std::wstring> ids;
+    const DeviceSet present(MakeDeviceSet(hardwareId, DIGCF_PRESENT, incomplete));
+    if (present == nullptr) return ids;
+    ForEachMember(present.get(), incomplete, [&](SP_DEVINFO_DATA& device) {
+        ids.insert(InstanceId(present.get(), device, incomplete));
+    });
+    return ids;
+}
+
+}  // namespace
+
+void ListDeviceNodes(const wchar_t* hardwareId, DeviceInventory& inventory) {
+    const DeviceSet all(MakeDeviceSet(hardwareId, 0, inventory.incomplete));
+    if (all == nullptr) return;
+    const std::set<std::wstring> attached = AttachedInstanceIds(hardwareId, inventory.incomplete);
+
+    ForEachMember(all.get(), inventory.incomplete, [&](SP_DEVINFO_DATA& device) {
+        ++inventory.nodes;
+        const std::wstring id = InstanceId(all.get(), device, inventory.incomplete);
+        std::wstring inf = L"none";
+        DeviceText text;
+        if (ReadProperty(all.get(), device, kDriverInfPathKey, text)) {
+            inf = TextInBuffer(text);
+            (IsOemInfName(inf) ? inventory.packages : inventory.windowsPackages).insert(inf);
+        } else if (const DWORD error = GetLastError(); error != ERROR_NOT_FOUND) {
+            ReportFailure("Can't get device inf file path", error);  // a node without a driver has none
+            inventory.incomplete = true;
+        }
+        std::wstring version = L"none";
+        if (ReadProperty(all.get(), device, kDriverVersionKey, text)) version = TextInBuffer(text);
+
+        ReportText("Device node: ");
+        ReportText(id.c_str());
+        ReportText(!id.empty() && attached.count(id) != 0 ? ", attached: yes, inf: " : ", attached: no, inf: ");
+        ReportText(inf.c_str());
+        ReportText(", version: ");
+        ReportText(version.c_str());
+        ReportEndLine();
+    });
+}

@@ -1,0 +1,166 @@
+#include "devices/scanner_packages.h"
+
+#include <memory>
+#include <type_traits>
+
+#include "devices/driver_packages.h"
+#include "platform/buffer_text.h"
+#include "platform/platform.h"
+#include "platform/windows_directory.h"
+#include "report/report_writer.h"
+
+namespace {
+
+// An id longer than this is no scanner's (theirs are 21 characters, and a
+// suffix of a few more).
+constexpr DWORD kFieldLength = 512;
+// A models line lists a hardware id and a few compatible ids; a line with
+// more fields than this is read no further.
+constexpr DWORD kMaxFields = 256;
+
+struct FindCloser {
+    void operator()(HANDLE find) const { FindClose(find); }
+};
+using OpenFind = std::unique_ptr<void, FindCloser>;
+
+struct InfCloser {
+    void operator()(HINF inf) const { SetupCloseInfFile(inf); }
+};
+using OpenInf = std::unique_ptr<std::remove_pointer_t<HINF>, InfCloser>;
+
+wchar_t LowerAscii(wchar_t c) {
+    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+bool StartsWithIgnoringCase(const std::wstring& text, const wchar_t* prefix, std::size_t& length) {
+    length = 0;
+    for (; prefix[length] != L'\0'; ++length)
+        if (length >= text.size() || LowerAscii(text[length]) != LowerAscii(prefix[length])) return false;
+    return true;
+}
+
+// Field index of the line, or false when there is none; tooLong tells a
+// field that did not fit from the end of the line.
+bool ReadField(INFCONTEXT& line, DWORD index, std::wstring& field, bool& tooLong) {
+    wchar_t buffer[kFieldLength];
+    tooLong = false;
+    if (!SetupGetStringFieldW(&line, index, buffer, kFieldLength, nullptr)) {
+        tooLong = GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+        return false;
+    }
+    field = TextInBuffer(buffer);
+    return true;
+}
+
+// Notes whether the models section lists a scanner id, and whether it lists
+// any other id. Fields 2 and on of each line are the hardware id and the
+// compatible ids.
+void ReadModels(HINF inf, const std::wstring& section, const wchar_t* const* hardwareIds,
+                bool& scanner, bool& other) {
+    INFCONTEXT line{};
+    if (!SetupFindFirstLineW(inf, section.c_str(), nullptr, &line)) return;
+    do {
+        for (DWORD index = 2; index < kMaxFields; ++index) {
+            std::wstring id;
+            bool tooLong = false;
+            if (!ReadField(line, index, id, tooLong)) {
+                if (!tooLong) break;
+                other = true;  // no id of ours is that long
+                continue;
+            }
+            if (id.empty()) continue;
+            (IsScannerId(hardwareIds, id) ? scanner : other) = true;
+        }
+    } while (SetupFindNextLine(&line, &line));
+}
+
+// Reads the Manufacturer section: field 1 of each line names a models
+// section, fields 2 and on its platform decorations ("NTamd64", ...), each
+// of which names a section of its own.
+void ReadInf(HINF inf, const wchar_t* const* hardwareIds, bool& scanner, bool& other) {
+    INFCONTEXT line{};
+    if (!SetupFindFirstLineW(inf, L"Manufacturer", nullptr, &line)) return;
+    do {
+        std::wstring models;
+        bool tooLong = false;
+        if (!ReadField(line, 1, models, tooLong) || models.empty()) continue;
+        ReadModels(inf, models, hardwareIds, scanner, other);
+        for (DWORD index = 2; index < kMaxFields; ++index) {
+            std::wstring decoration;
+            if (!ReadField(line, index, decoration, tooLong)) {
+                if (!tooLong) break;
+                continue;
+            }
+            if (!decoration.empty()) ReadModels(inf, models + L"." + decoration, hardwareIds, scanner, other);
+        }
+    } while (SetupFindNextLine(&line, &line));
+}
+
+void ClassifyPackage(const std::wstring& infFolder, const std::wstring& name,
+                     const wchar_t* const* hardwareIds, ScannerPackages& found) {
+    const std::wstring path = infFolder + name;
+    const HINF opened = SetupOpenInfFileW(path.c_str(), nullptr, INF_STYLE_WIN4, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return;
+    const OpenInf inf(opened);
+    bool scanner = false;
+    bool other = false;
+    ReadInf(inf.get(), hardwareIds, scanner, other);
+    if (scanner) (other ? found.shared : found.scannerOnly).insert(name);
+}
+
+}  // namespace
+
+bool IsScannerId(const wchar_t* const* hardwareIds, const std::wstring& id) {
+    for (; *hardwareIds != nullptr; ++hardwareIds) {
+        std::size_t length = 0;
+        if (StartsWithIgnoringCase(id, *hardwareIds, length) &&
+            (id.size() == length || id[length] == L'&'))
+            return true;
+    }
+    return false;
+}
+
+std::wstring FileNameKey(const std::wstring& name) {
+    std::wstring key = name;
+    for (wchar_t& c : key) c = LowerAscii(c);
+    return key;
+}
+
+InfNameSet PackagesWithoutDevice(const ScannerPackages& found, const InfNameSet& nodeNames) {
+    InfNameSet keys;
+    for (const std::wstring& name : nodeNames) keys.insert(FileNameKey(name));
+    InfNameSet without;
+    for (const std::wstring& name : found.scannerOnly)
+        if (keys.count(FileNameKey(name)) == 0) without.insert(name);
+    return without;
+}
+
+bool FindScannerPackages(const wchar_t* const* hardwareIds, ScannerPackages& found) {
+    const std::wstring windowsDirectory = WindowsDirectory();
+    if (windowsDirectory.empty()) {
+        ReportFailure("Can't get Windows directory", GetLastError());
+        return false;
+    }
+    const std::wstring infFolder = windowsDirectory + L"\\inf\\";
+    const std::wstring pattern = infFolder + L"oem*.inf";
+    WIN32_FIND_DATAW entry{};
+    const HANDLE first = FindFirstFileW(pattern.c_str(), &entry);
+    if (first == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) return true;  // no package added to the store
+        ReportFailure("Can't list driver packages", error);
+        return false;
+    }
+    const OpenFind find(first);
+    do {
+        // The pattern also matches names like oem.inf, and long names
+        // through their short ones.
+        const std::wstring name = TextInBuffer(entry.cFileName);
+        if (IsOemInfName(name)) ClassifyPackage(infFolder, name, hardwareIds, found);
+    } while (FindNextFileW(find.get(), &entry));
+    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) {
+        ReportFailure("Can't list driver packages", error);
+        return false;
+    }
+    return true;
+}

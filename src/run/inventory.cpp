@@ -1,0 +1,66 @@
+#include "run/inventory.h"
+
+#include <string>
+
+#include "devices/device_inventory.h"
+#include "devices/scanner_packages.h"
+#include "leftovers/registry_mark.h"
+#include "products/related_products.h"
+#include "report/report_writer.h"
+#include "run/tables.h"
+
+namespace {
+
+void ReportNameLine(const char* label, const std::wstring& name) {
+    ReportText(label);
+    ReportText(name.c_str());
+    ReportEndLine();
+}
+
+}  // namespace
+
+InventoryResult TakeInventory() {
+    bool incomplete = false;
+    unsigned products = 0;
+    for (const wchar_t* const* code = UpgradeCodeTable; *code != nullptr; ++code)
+        products += ListRelatedProducts(*code, incomplete);
+
+    const bool mark = FindRegistryMark(incomplete);
+
+    DeviceInventory devices;
+    for (const wchar_t* const* id = HardwareIdTable; *id != nullptr; ++id) ListDeviceNodes(*id, devices);
+    incomplete = incomplete || devices.incomplete;
+
+    // Packages are counted once each, whatever the letter case of their names.
+    InfNameSet counted;
+    for (const std::wstring& name : devices.packages) {
+        ReportNameLine("Driver package: ", name);
+        counted.insert(FileNameKey(name));
+    }
+    for (const std::wstring& name : devices.windowsPackages) ReportNameLine("Windows driver package kept: ", name);
+    ScannerPackages scanned;
+    if (!FindScannerPackages(HardwareIdTable, scanned)) incomplete = true;
+    for (const std::wstring& name : PackagesWithoutDevice(scanned, devices.packages)) {
+        ReportNameLine("Driver package without device: ", name);
+        counted.insert(FileNameKey(name));
+    }
+    for (const std::wstring& name : scanned.shared)
+        if (counted.count(FileNameKey(name)) == 0) ReportNameLine("Shared driver package kept: ", name);
+
+    if (incomplete) {
+        ReportLine("NRV-CHECK: INCOMPLETE");
+        return InventoryResult::Incomplete;
+    }
+    if (products == 0 && !mark && devices.nodes == 0 && counted.empty()) {
+        ReportLine("NRV-CHECK: CLEAN");
+        return InventoryResult::Clean;
+    }
+    ReportText("NRV-CHECK: FOUND products=");
+    ReportUnsigned(products);
+    ReportText(mark ? " mark=1 nodes=" : " mark=0 nodes=");
+    ReportUnsigned(devices.nodes);
+    ReportText(" packages=");
+    ReportUnsigned(static_cast<std::uint32_t>(counted.size()));
+    ReportEndLine();
+    return InventoryResult::Found;
+}

@@ -1,0 +1,16 @@
+// From the command line to the exit code.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Reads the options (the arguments after the program's name) and runs what
+// they ask for. runLogOpenedAtStartup: the plain run's log was opened while
+// the program started (it is, when the command line has no arguments); with
+// options it is opened only once they are read, in the /logdir folder if one
+// is given.
+int RunProgram(const std::vector<std::wstring>& arguments, bool runLogOpenedAtStartup);
+
+// The /check run: banner, architecture check, inventory; writes no file,
+// reads no input, changes nothing. 0 clean, 1 found, 2 incomplete.
+int RunCheck();

@@ -1,0 +1,384 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+#include "fake/fake_kernel.h"
+#include "fake/fake_msi.h"
+#include "fake/fake_registry.h"
+#include "fake/fake_setupapi.h"
+#include "report/run_log.h"
+#include "run/options.h"
+#include "run/run_program.h"
+#include "unit/report_fixture.h"
+
+namespace {
+
+const std::string kBanner = Lines({"Nerovan Driver Cleanup utility v." NRV_VERSION, ""});
+const GUID kImageClass{0x6bdd1fc6, 0x810f, 0x11d0, {0xbe, 0xc7, 0x08, 0x00, 0x2b, 0xe2, 0x09, 0x2f}};
+
+TEST(Options, WindowsStyleEachOnceAndCheckAlone) {
+    struct Case {
+        std::vector<std::wstring> arguments;
+        bool valid;
+        bool help = false, check = false, quiet = false;
+        const wchar_t* logFolder = nullptr;  // null: none
+    };
+    const Case cases[] = {
+        {{}, true, false, false, false, nullptr},
+        {{L"/?"}, true, true, false, false, nullptr},
+        {{L"-HELP"}, true, true, false, false, nullptr},
+        {{L"/Check"}, true, false, true, false, nullptr},
+        {{L"-quiet", L"/LogDir:C:\\Logs Here"}, true, false, false, true, L"C:\\Logs Here"},
+        {{L"/logdir:D:\\x"}, true, false, false, false, L"D:\\x"},
+        {{L"/check", L"/?"}, true, true, true, false, nullptr},
+        {{L"/check", L"/quiet"}, false},
+        {{L"/check", L"/logdir:C:\\x"}, false},
+        {{L"/quiet", L"/quiet"}, false},
+        {{L"/logdir:a", L"/logdir:b"}, false},
+        {{L"/logdir:"}, false},
+        {{L"/logdir"}, false},
+        {{L"/quit"}, false},
+        {{L"y"}, false},
+        {{L"/"}, false},
+        {{L""}, false},
+        {{L"/quiet", L"stray"}, false},
+        {{L"--quiet"}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.arguments.size() << " arguments, first "
+                                        << (c.arguments.empty() ? "none" : std::string(c.arguments[0].begin(), c.arguments[0].end())));
+        Options options;
+        ASSERT_EQ(ParseOptions(c.arguments, options), c.valid);
+        if (!c.valid) continue;
+        EXPECT_EQ(options.help, c.help);
+        EXPECT_EQ(options.check, c.check);
+        EXPECT_EQ(options.quiet, c.quiet);
+        EXPECT_EQ(options.hasLogFolder, c.logFolder != nullptr);
+        EXPECT_EQ(options.logFolder, c.logFolder == nullptr ? L"" : c.logFolder);
+    }
+}
+
+TEST(Options, CommandLineArgumentsAfterTheProgramName) {
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {L"NrvDriverCleanupx64.exe", false},
+        {L"NrvDriverCleanupx64.exe  \t", false},
+        {L"\"C:\\Program Files\\Nrv\\NrvDriverCleanupx64.exe\"", false},
+        {L"\"C:\\Program Files\\Nrv\\NrvDriverCleanupx64.exe\" ", false},
+        {L"\"C:\\Program Files\\Nrv\\NrvDriverCleanupx64.exe\" /quiet", true},
+        {L"\"C:\\Nrv\\NrvDriverCleanupx64.exe\"/check", true},
+        {L"NrvDriverCleanupx64.exe /check", true},
+        {L"NrvDriverCleanupx64.exe\t\"\"", true},
+        {L"\"unterminated", false},
+        {L"", false},
+    };
+    for (const auto& [line, expected] : cases) {
+        SCOPED_TRACE(std::wstring(line).size());
+        EXPECT_EQ(CommandLineHasArguments(line), expected);
+    }
+    EXPECT_FALSE(CommandLineHasArguments(nullptr));
+}
+
+class CheckAndQuietTest : public ReportFixture {
+protected:
+    void SetUp() override {
+        ReportFixture::SetUp();
+        oldCerr_ = std::cerr.rdbuf(errors_.rdbuf());
+    }
+    void TearDown() override {
+        std::cerr.rdbuf(oldCerr_);
+        ReportFixture::TearDown();
+    }
+    std::string Errors() const { return errors_.str(); }
+
+    // Calls that would change the machine, or write a file.
+    std::vector<std::wstring> Changes() {
+        std::vector<std::wstring> changes;
+        for (const wchar_t* prefix :
+             {L"MsiSetInternalUI", L"MsiOpenDatabaseW", L"MsiEnableLogW", L"MsiInstallProductW",
+              L"RegDeleteKeyValueW", L"SetupDiCallClassInstaller", L"SetupUninstallOEMInfW",
+              L"CopyFileW", L"DeleteFileW", L"SetCurrentDirectoryW"})
+            for (const auto& call : FakeCallsStartingWith(prefix)) changes.push_back(call);
+        for (const auto& call : FakeCallsStartingWith(L"RegOpenKeyExW"))
+            if (call.find(L"0x20219") == std::wstring::npos) changes.push_back(call);  // KEY_READ | 32-bit view only
+        return changes;
+    }
+
+    std::ostringstream errors_;
+    std::streambuf* oldCerr_ = nullptr;
+};
+
+FakeInfLine Model(const wchar_t* hardwareId, std::vector<std::wstring> compatible = {}) {
+    FakeInfLine line{L"%Scanner%", L"Install", hardwareId};
+    line.insert(line.end(), compatible.begin(), compatible.end());
+    return line;
+}
+
+// An INF whose Manufacturer section names Models with decorations.
+FakeInf Inf(std::vector<std::pair<std::wstring, std::vector<FakeInfLine>>> models,
+            FakeInfLine manufacturer = {L"%Mfg%", L"Models", L"NTamd64", L"NTx86"}) {
+    FakeInf inf;
+    inf.sections[L"Version"] = {{L"Signature", L"$Windows NT$"}};
+    inf.sections[L"Manufacturer"] = {std::move(manufacturer)};
+    for (auto& [name, lines] : models) inf.sections[name] = std::move(lines);
+    return inf;
+}
+
+FakeDeviceNode Node(const wchar_t* id, const wchar_t* inf, const wchar_t* version, bool attached) {
+    FakeDeviceNode node;
+    node.classGuid = kImageClass;
+    node.instanceId.value = id;
+    node.infPath.value = inf;
+    if (std::wstring(inf).empty()) node.infPath.error = 1168;
+    node.version.value = version;
+    if (std::wstring(version).empty()) node.version.error = 1168;
+    node.attached = attached;
+    return node;
+}
+
+// A machine with something of everything, and packages the inventory must
+// tell apart.
+void PlantScannerMachine() {
+    FakeMsiInstallProduct(L"{5E93A1C7-0D42-4b6f-A2E8-7C19D3F5046B}", L"{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}",
+                          L"C:\\windows\\Installer\\1.msi", FakeMsiPackage{});
+    FakeMsiInstallProduct(L"{3A7E05D2-9B61-4c38-8F2D-A64E1B07C59E}", L"{3A7E05D2-0000-0000-0000-000000000002}",
+                          L"C:\\windows\\Installer\\2.msi", FakeMsiPackage{});
+    TheFakeMsi().products.back().name = L"Nerovan Scan Tool";
+    TheFakeMsi().products.back().version = L"1.0.7";
+    FakeMsiInstallProduct(L"{00000000-0000-0000-0000-000000000000}", L"{00000000-0000-0000-0000-000000000001}",
+                          L"C:\\other.msi", FakeMsiPackage{});
+    TheFakeRegistry().view32[L"Software\\NerovanDrv"].values = {{L"DriverName", L"nrvscan"}};
+    auto& ids = TheFakeSetupApi().hardwareIds;
+    ids[L"USB\\VID_7F3A&PID_0031"].nodes = {Node(L"USB\\VID_7F3A&PID_0031\\SN1", L"oem10.inf", L"3.2.0.1", true),
+                                           Node(L"USB\\VID_7F3A&PID_0031\\SN2", L"", L"", false)};
+    ids[L"USB\\VID_7F3A&PID_0036"].nodes = {Node(L"USB\\VID_7F3A&PID_0036\\SN3", L"usbscan.inf", L"10.0", false)};
+    ids[L"USB\\VID_7F3A&PID_0042"].createError = ERROR_INVALID_DATA;  // never seen
+    ids[L"USB\\VID_04A9&PID_0031"].nodes = {Node(L"USB\\VID_04A9&PID_0031\\X", L"oem3.inf", L"1", true)};
+
+    const wchar_t* other = L"USB\\VID_04A9&PID_2222";
+    FakeStoreInf(L"oem10.inf", Inf({{L"Models.NTamd64", {Model(L"USB\\VID_7F3A&PID_0031")}}}));
+    // Scanner packages without a node: a decorated section only, a revision
+    // suffix in another letter case, a compatible id.
+    FakeStoreInf(L"oem20.inf", Inf({{L"Models.NTx86", {Model(L"usb\\vid_7f3a&pid_0042&REV_0100")}}}));
+    FakeStoreInf(L"OEM21.INF", Inf({{L"Models", {Model(L"USB\\VID_7F3A&PID_8064", {L"USB\\VID_7F3A&PID_0064"}),
+                                                  Model(L"")}}},
+                                   {L"%Mfg%", L"Models"}));
+    // Shared: a scanner id beside another device's.
+    FakeStoreInf(L"oem22.inf", Inf({{L"Models.NTamd64", {Model(L"USB\\VID_7F3A&PID_0053")}},
+                                    {L"Models", {Model(other)}}}));
+    // An id too long to be a scanner's is another device's: shared.
+    // Not the scanners': another vendor, an id that only starts like one, a
+    // file SetupAPI cannot read, a name not of the driver store.
+    FakeStoreInf(L"oem3.inf", Inf({{L"Models", {Model(other)}}}));
+    FakeStoreInf(L"oem30.inf", Inf({{L"Models", {Model(L"USB\\VID_7F3A&PID_00310")}}}));
+    FakeStoreInf(L"oem31.inf", Inf({{L"Models", {Model(L"USB\\VID_7F3A&PID_0058", {std::wstring(600, L'X')})}}}));
+    FakeInf unreadable = Inf({{L"Models", {Model(L"USB\\VID_7F3A&PID_0047")}}});
+    unreadable.openError = 0xE0000100;
+    FakeStoreInf(L"oem32.inf", unreadable);
+    FakeStoreInf(L"oem.inf", Inf({{L"Models", {Model(L"USB\\VID_7F3A&PID_0047")}}}));
+}
+
+const std::string kScannerInventory =
+    Lines({"Driver product: {5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}, Nerovan Scanner Driver, version 3.2.0",
+           "Driver product: {3A7E05D2-0000-0000-0000-000000000002}, Nerovan Scan Tool, version 1.0.7",
+           "Driver mark: HKEY_LOCAL_MACHINE\\Software\\NerovanDrv DriverName (32-bit view)",
+           "Device node: USB\\VID_7F3A&PID_0031\\SN1, attached: yes, inf: oem10.inf, version: 3.2.0.1",
+           "Device node: USB\\VID_7F3A&PID_0031\\SN2, attached: no, inf: none, version: none",
+           "Device node: USB\\VID_7F3A&PID_0036\\SN3, attached: no, inf: usbscan.inf, version: 10.0",
+           "Driver package: oem10.inf", "Windows driver package kept: usbscan.inf",
+           "Driver package without device: OEM21.INF", "Driver package without device: oem20.inf",
+           "Shared driver package kept: oem22.inf", "Shared driver package kept: oem31.inf",
+           "NRV-CHECK: FOUND products=2 mark=1 nodes=3 packages=3"});
+
+TEST_F(CheckAndQuietTest, CheckListsWhatIsLeftAndChangesNothing) {
+    PlantScannerMachine();
+    Input("y\n");
+    EXPECT_EQ(RunProgram({L"/check"}, false), 1);
+    EXPECT_EQ(Console(), kBanner + kScannerInventory);
+    EXPECT_EQ(Changes(), std::vector<std::wstring>{});
+    EXPECT_FALSE(RunLogIsOpen());
+    EXPECT_TRUE(std::filesystem::is_empty(dir_)) << "no file is written";
+    EXPECT_EQ(UnreadInput(), "y\n");
+    // The set of attached devices is asked for apart, and only with the cleanup's own selection.
+    EXPECT_EQ(FakeCallsStartingWith(L"SetupDiGetClassDevsW(null, \"USB\\VID_7F3A&PID_0031\", null, 6)").size(), 1u);
+    EXPECT_TRUE(FakeCallsStartingWith(L"SetupDiGetClassDevsW(null, \"USB\\VID_04A9").empty());
+}
+
+TEST_F(CheckAndQuietTest, CheckOnACleanMachineAndWhenAQueryFails) {
+    struct Case {
+        const char* what;
+        void (*script)();
+        std::string lines;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"clean", [] {}, Lines({"NRV-CHECK: CLEAN"}), 0},
+        {"32-bit program on 64-bit Windows", [] { TheFakeKernel().wow64Flag = TRUE; },
+         Lines({"You should use x64 version of utility.", "NRV-CHECK: INCOMPLETE"}), 2},
+        {"products cannot be listed",
+         [] { TheFakeMsi().enumerationEnd[L"{8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}"] = 1610; },
+         Lines({"Can't enumerate related products. Error: 64a", "NRV-CHECK: INCOMPLETE"}), 2},
+        {"mark key refused", [] {
+             TheFakeRegistry().view32[L"Software\\NerovanDrv"];
+             TheFakeRegistry().openError = 5;
+         },
+         Lines({"Can't open driver mark key. Error: 5", "NRV-CHECK: INCOMPLETE"}), 2},
+        {"mark key without the value", [] { TheFakeRegistry().view32[L"Software\\NerovanDrv"]; },
+         Lines({"NRV-CHECK: CLEAN"}), 0},
+        {"mark value unreadable", [] {
+             TheFakeRegistry().view32[L"Software\\NerovanDrv"];
+             TheFakeRegistry().queryStatus = 1018;
+         },
+         Lines({"Can't read driver mark value. Error: 1018", "NRV-CHECK: INCOMPLETE"}), 2},
+        {"device set refused", [] { TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_8064"].createError = 5; },
+         Lines({"Can't create device information set. Error: 5", "NRV-CHECK: INCOMPLETE"}), 2},
+        {"enumeration broken, instance id and INF unreadable", [] {
+             auto& script = TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0047"];
+             script.nodes = {Node(L"X", L"oem1.inf", L"1", false)};
+             script.nodes[0].instanceId.error = 13;
+             script.nodes[0].infPath.error = 5;
+             script.endError = 87;
+         },
+         Lines({"Can't enumerate device information set. Error: 87",  // the attached set first
+                "Can't get device instance id. Error: 13", "Can't get device inf file path. Error: 5",
+                "Device node: , attached: no, inf: none, version: 1",
+                "Can't enumerate device information set. Error: 87", "NRV-CHECK: INCOMPLETE"}),
+         2},
+        {"INF folder unlistable", [] { TheFakeKernel().listError = 5; },
+         Lines({"Can't list driver packages. Error: 5", "NRV-CHECK: INCOMPLETE"}), 2},
+        {"INF folder listing broken off", [] {
+             FakeStoreInf(L"oem1.inf", Inf({}));
+             TheFakeKernel().endError = 59;
+         },
+         Lines({"Can't list driver packages. Error: 59", "NRV-CHECK: INCOMPLETE"}), 2},
+        {"Windows directory unknown", [] {
+             TheFakeKernel().windowsDirectoryResults = {0};
+             TheFakeKernel().windowsDirectoryError = 1450;
+         },
+         Lines({"Can't get Windows directory. Error: 1450", "NRV-CHECK: INCOMPLETE"}), 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        c.script();
+        EXPECT_EQ(RunProgram({L"-CHECK"}, false), c.exitCode);
+        EXPECT_EQ(Console(), kBanner + c.lines);
+        EXPECT_EQ(Changes(), std::vector<std::wstring>{});
+    }
+}
+
+TEST_F(CheckAndQuietTest, HelpAndMistakesTouchNothing) {
+    Input("y\n");
+    EXPECT_EQ(RunProgram({L"/quiet", L"/bogus"}, false), 87);
+    EXPECT_EQ(Console(), "");
+    EXPECT_EQ(Errors(), UsageText());
+    EXPECT_TRUE(FakeCalls().calls.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(dir_));
+    EXPECT_EQ(RunProgram({L"/?"}, false), 0);
+    EXPECT_EQ(Console(), UsageText());
+    EXPECT_TRUE(FakeCalls().calls.empty());
+    EXPECT_EQ(UnreadInput(), "y\n");
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+const std::string kWarnings =
+    Lines({"NOTE: Make sure that you connect Nerovan scanner to computer at least once.", "",
+           "PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!"});
+
+TEST_F(CheckAndQuietTest, QuietRemovesWithoutAskingAlsoThePackagesNoDeviceNamesThenProvesIt) {
+    PlantScannerMachine();
+    const std::filesystem::path logs = dir_ / "logs";
+    std::filesystem::create_directory(logs);
+    Input("n\n");
+    ASSERT_EQ(RunProgram({L"/quiet", L"/LOGDIR:" + logs.wstring()}, false), 0);
+
+    EXPECT_EQ(UnreadInput(), "n\n");
+    EXPECT_EQ(FakeCallsStartingWith(L"SetCurrentDirectoryW").size(), 1u);
+    const std::string log = ReadFile(logs / RunLogName());
+    EXPECT_EQ(Console(), kBanner + kWarnings + log.substr(kBanner.size()))
+        << "no question, no pause; the report on both";
+    const std::string tail = Lines({
+        "Remove driver package for inf file: oem10.inf", "Device inf file has removed successfully",
+        "Windows driver package kept: usbscan.inf",
+        "Remove driver package for inf file: OEM21.INF", "Device inf file has removed successfully",
+        "Remove driver package for inf file: oem20.inf", "Device inf file has removed successfully",
+        "", "Shared driver package kept: oem22.inf", "Shared driver package kept: oem31.inf",
+        "NRV-CHECK: CLEAN"});
+    EXPECT_TRUE(log.ends_with(tail)) << log;
+    EXPECT_EQ(TheFakeSetupApi().uninstalledInfs,
+              (std::vector<std::wstring>{L"oem10.inf", L"OEM21.INF", L"oem20.inf"}));
+    EXPECT_EQ(TheFakeMsi().products.size(), 1u) << "only the other vendor's product is left";
+    EXPECT_TRUE(TheFakeSetupApi().infFiles.count(L"C:\\windows\\inf\\oem22.inf")) << "shared: kept";
+    EXPECT_TRUE(TheFakeSetupApi().infFiles.count(L"C:\\windows\\inf\\oem3.inf")) << "foreign: kept";
+}
+
+TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
+    struct Case {
+        const char* what;
+        void (*script)();
+        int exitCode;
+        const char* last;
+    };
+    const Case cases[] = {
+        {"nothing there", [] {}, 0, "NRV-CHECK: CLEAN"},
+        {"a removal that needs a restart", [] {
+             FakeMsiInstallProduct(L"{8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}", L"{8C2F6A19-0000-0000-0000-000000000001}",
+                                   L"C:\\1.msi", FakeMsiPackage{});
+             TheFakeMsi().products.back().removedResult = ERROR_SUCCESS_REBOOT_INITIATED;
+         },
+         3010, "NRV-CHECK: CLEAN"},
+        {"a device removal that needs a restart", [] {
+             auto& node = TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0031"].nodes.emplace_back();
+             node.installFlags = DI_NEEDREBOOT;
+             node.infPath.error = 1168;
+         },
+         3010, "NRV-CHECK: CLEAN"},
+        {"another installation in progress", [] {
+             FakeMsiInstallProduct(L"{8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}", L"{8C2F6A19-0000-0000-0000-000000000001}",
+                                   L"C:\\1.msi", FakeMsiPackage{});
+             TheFakeMsi().products.back().installFailure = ERROR_INSTALL_ALREADY_RUNNING;
+             FakeMsiInstallProduct(L"{8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}", L"{8C2F6A19-0000-0000-0000-000000000002}",
+                                   L"C:\\2.msi", FakeMsiPackage{});
+             TheFakeMsi().products.back().installFailure = 1603;
+         },
+         1618, "NRV-CHECK: FOUND products=2 mark=0 nodes=0 packages=0"},
+        {"a product that cannot be removed", [] {
+             FakeMsiInstallProduct(L"{8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}", L"{8C2F6A19-0000-0000-0000-000000000001}",
+                                   L"C:\\1.msi", FakeMsiPackage{});
+             TheFakeMsi().products.back().installFailure = 1603;
+             TheFakeMsi().products.back().removedResult = ERROR_SUCCESS_REBOOT_REQUIRED;
+         },
+         1603, "NRV-CHECK: FOUND products=1 mark=0 nodes=0 packages=0"},
+        {"a package that cannot be removed", [] {
+             FakeStoreInf(L"oem7.inf", Inf({{L"Models", {Model(L"USB\\VID_7F3A&PID_0031")}}}));
+             TheFakeSetupApi().uninstallErrors[L"oem7.inf"] = 5;
+         },
+         1603, "NRV-CHECK: FOUND products=0 mark=0 nodes=0 packages=1"},
+        {"what is left cannot be told", [] { TheFakeKernel().listError = 5; }, 1603, "NRV-CHECK: INCOMPLETE"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        c.script();
+        EXPECT_EQ(RunProgram({L"-Quiet"}, false), c.exitCode);
+        EXPECT_TRUE(RunLogText().ends_with(std::string(c.last) + "\n")) << RunLogText();
+    }
+}
+
+TEST_F(CheckAndQuietTest, LogFolderThatCannotBeEnteredIsAnUnwritableWorkingDirectory) {
+    EXPECT_EQ(RunProgram({L"/quiet", L"/logdir:" + (dir_ / "missing").wstring()}, false), -1);
+    EXPECT_EQ(Console(), kBanner + "Can't create log file\n");
+    EXPECT_FALSE(RunLogIsOpen());
+    EXPECT_TRUE(std::filesystem::is_empty(dir_));
+    EXPECT_TRUE(FakeCallsStartingWith(L"MsiSetInternalUI").empty());
+}
+
+}  // namespace
