@@ -145,7 +145,7 @@ void PlantScannerMachine() {
                           L"C:\\windows\\Installer\\1.msi", FakeMsiPackage{});
     FakeMsiInstallProduct(L"{3A7E05D2-9B61-4c38-8F2D-A64E1B07C59E}", L"{3A7E05D2-0000-0000-0000-000000000002}",
                           L"C:\\windows\\Installer\\2.msi", FakeMsiPackage{});
-    TheFakeMsi().products.back().name = L"Nerovan Scan Tool";
+    TheFakeMsi().products.back().name = L"Nerovan Scan Tool" + std::wstring(300, L'+');  // past the first buffer
     TheFakeMsi().products.back().version = L"1.0.7";
     FakeMsiInstallProduct(L"{00000000-0000-0000-0000-000000000000}", L"{00000000-0000-0000-0000-000000000001}",
                           L"C:\\other.msi", FakeMsiPackage{});
@@ -182,7 +182,8 @@ void PlantScannerMachine() {
 
 const std::string kScannerInventory =
     Lines({"Driver product: {5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}, Nerovan Scanner Driver, version 3.2.0",
-           "Driver product: {3A7E05D2-0000-0000-0000-000000000002}, Nerovan Scan Tool, version 1.0.7",
+           ("Driver product: {3A7E05D2-0000-0000-0000-000000000002}, Nerovan Scan Tool" + std::string(300, '+') +
+            ", version 1.0.7").c_str(),
            "Driver mark: HKEY_LOCAL_MACHINE\\Software\\NerovanDrv DriverName (32-bit view)",
            "Device node: USB\\VID_7F3A&PID_0031\\SN1, attached: yes, inf: oem10.inf, version: 3.2.0.1",
            "Device node: USB\\VID_7F3A&PID_0031\\SN2, attached: no, inf: none, version: none",
