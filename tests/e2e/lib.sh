@@ -52,22 +52,28 @@ e2e_unix_path() {
 # Runs a Windows program of the tests (or any exe) in the prefix.
 e2e_wine() { timeout "$E2E_TIMEOUT" "$E2E_WINE" "$@"; }
 
-# e2e_run_stdin DIR: runs the cleanup in working directory DIR, reading this
-# call's standard input; sets E2E_RC and E2E_CONSOLE (a file). Standard error
-# (Wine's traces, with WINEDEBUG) goes to the file E2E_STDERR if set.
+# e2e_run_stdin DIR [OPTION...]: runs the cleanup (with the options) in
+# working directory DIR, reading this call's standard input; sets E2E_RC and
+# E2E_CONSOLE (a file). Standard error (Wine's traces, with WINEDEBUG) goes to
+# the file E2E_STDERR if set.
 e2e_run_stdin() {
     local dir=$1
+    shift
     mkdir -p "$dir"
     E2E_CONSOLE=$E2E_WORK/console-$RANDOM.bin
     set +e
-    (cd "$dir" && timeout "$E2E_TIMEOUT" "$E2E_WINE" "$E2E_EXE" >"$E2E_CONSOLE" 2>"${E2E_STDERR:-/dev/null}")
+    (cd "$dir" && timeout "$E2E_TIMEOUT" "$E2E_WINE" "$E2E_EXE" "$@" >"$E2E_CONSOLE" 2>"${E2E_STDERR:-/dev/null}")
     E2E_RC=$?
     set -e
     e2e_wait
 }
 
-# e2e_run ANSWER DIR: the same with ANSWER (printf format) piped in.
-e2e_run() { e2e_run_stdin "$2" < <(printf "$1"); }
+# e2e_run ANSWER DIR [OPTION...]: the same with ANSWER (printf format) piped in.
+e2e_run() {
+    local answer=$1
+    shift
+    e2e_run_stdin "$@" < <(printf "$answer")
+}
 
 # e2e_lines VAR LINE...: sets VAR to the lines, each ended by CR LF (what
 # the program writes). Command substitution would drop the last line feed.
@@ -112,3 +118,174 @@ e2e_lines E2E_DIALOGUE "NOTE: Make sure that you connect Nerovan scanner to comp
     "PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!"
 E2E_DIALOGUE+="Do you want to continue [y/N]? "
 e2e_lines E2E_PAUSE "Press any key to continue"
+
+# e2e_plant_demo: plants the demo machine (demo/plant.d: driver products,
+# device nodes and their INF packages, the registry mark, the setup logs)
+# with this program's Wine and fixtures.
+e2e_plant_demo() {
+    local plant
+    export NRV_DEMO_ROOT NRV_DEMO_BUILD=$E2E_WORK/demo NRV_WINE=$E2E_WINE NRV_FIXTURES NRV_WINESERVER
+    NRV_DEMO_ROOT=$(cd "$NRV_E2E_DIR/../.." && pwd)
+    for plant in "$NRV_DEMO_ROOT"/demo/plant.d/*.sh; do
+        bash "$plant" >/dev/null || e2e_fail "planting $(basename "$plant")"
+    done
+}
+
+# e2e_demo_files RUN_LOG: the files a cleanup of the demo machine leaves in
+# its folder (the run log, the setup-log copies, the installer logs), sorted.
+e2e_demo_files() {
+    printf '%s\n' DPInst.log "$(basename "$1")" setupapi.dev.log setupapi.setup.log setupapiXP.log \
+        '{3A7E05D2-4C4C-4C38-8F2D-0000000000C3}_uinstall.log' \
+        '{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}_uinstall.log' \
+        '{6B1D2E40-1A11-4A7E-91D5-000000000A01}_uinstall.log' \
+        '{6B1D2E40-1A11-4A7E-91D5-000000000B02}_uinstall.log' | LC_ALL=C sort
+}
+
+# e2e_stage_inf NAME [utf16] <TEXT: writes TEXT (LF lines, written with CR LF)
+# as C:\windows\inf\NAME, in ANSI or in UTF-16LE with a byte-order mark.
+e2e_stage_inf() {
+    local file
+    file=$(e2e_unix_path "C:\\windows\\inf\\$1")
+    if [[ ${2-} == utf16 ]]; then
+        { printf '\xff\xfe'; sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE; } >"$file"
+    else
+        sed 's/$/\r/' >"$file"
+    fi
+}
+
+# e2e_stage_driver_packages: stages driver packages that no device node names
+# in the INF folder: two of the scanner only (oem20.inf, ANSI, under decorated
+# models sections; oem21.inf, UTF-16, lower-case ids, a scanner id as the
+# compatible id), one shared with another maker's device (oem22.inf), one of
+# another maker only (oem23.inf, with an id that merely begins like a
+# scanner's), a scanner package that Windows cannot open as an INF (oem24.inf,
+# no signature) and one not added to the driver store (nrvscan.inf).
+e2e_stage_driver_packages() {
+    local version='[Version]
+Signature="$Windows NT$"
+Class=Image
+Provider=%M%
+DriverVer=05/04/2021,3.2.0.1
+'
+    e2e_stage_inf oem20.inf <<EOF_INF
+$version
+[Manufacturer]
+%M%=Models,NTamd64,NTx86
+
+[Models.NTamd64]
+%Dev%=Install, USB\\VID_7F3A&PID_0042&REV_0100
+
+[Models.NTx86]
+%Dev%=Install, USB\\VID_7F3A&PID_0042&REV_0100
+
+[Strings]
+M="Nerovan"
+Dev="Nerovan scanner"
+EOF_INF
+    e2e_stage_inf oem21.inf utf16 <<EOF_INF
+$version
+[Manufacturer]
+%M%=Nerovan
+
+[Nerovan]
+%Dev%=Install, usb\\vid_7f3a&pid_0064, usb\\vid_7f3a&pid_0058&mi_00
+
+[Strings]
+M="Nerovan"
+Dev="Nerovan scanner – Unicode"
+EOF_INF
+    e2e_stage_inf oem22.inf <<EOF_INF
+$version
+[Manufacturer]
+%M%=Models,NTamd64
+
+[Models.NTamd64]
+%Dev%=Install, USB\\VID_7F3A&PID_0036
+%Other%=Install, USB\\VID_04A9&PID_1234
+
+[Strings]
+M="Imaging devices"
+Dev="Nerovan scanner"
+Other="Other camera"
+EOF_INF
+    e2e_stage_inf oem23.inf <<EOF_INF
+$version
+[Manufacturer]
+%M%=Models
+
+[Models]
+%Other%=Install, USB\\VID_04A9&PID_2222, USB\\VID_7F3A&PID_00421
+
+[Strings]
+M="Other maker"
+Other="Other camera"
+EOF_INF
+    e2e_stage_inf oem24.inf <<EOF_INF
+[Manufacturer]
+%M%=Models
+
+[Models]
+%Dev%=Install, USB\\VID_7F3A&PID_0047
+
+[Strings]
+M="Nerovan"
+Dev="Nerovan scanner"
+EOF_INF
+    e2e_stage_inf nrvscan.inf <<EOF_INF
+$version
+[Manufacturer]
+%M%=Models
+
+[Models]
+%Dev%=Install, USB\\VID_7F3A&PID_0053
+
+[Strings]
+M="Nerovan"
+Dev="Nerovan scanner"
+EOF_INF
+}
+
+# e2e_snapshot: prints what a run could change of the scanner's traces: the
+# registry keys of the mark, the device nodes and the installed products (each
+# view), the nodes under the hardware ids as SetupAPI lists them, and the INF
+# folder and the installer's package cache with checksums. Needs
+# expected_clean_machine.sh.
+e2e_snapshot() {
+    local views=(64 32) key view i=0 args=() id snap=$E2E_WORK/snapshot
+    mkdir -p "$snap"
+    [[ $E2E_WINDOWS == win32 ]] && views=(32)
+    for key in 'HKLM\Software\NerovanDrv' 'HKLM\System\CurrentControlSet\Enum\USB' \
+        'HKLM\Software\Classes\Installer\Products' 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'; do
+        for view in "${views[@]}"; do
+            rm -f "$snap/$i.reg"
+            echo "== $key ($view)"
+            if [[ $E2E_WINDOWS == win32 ]]; then
+                e2e_wine reg export "$key" "Z:${snap//\//\\}\\$i.reg" /y >/dev/null 2>&1 || echo "no key"
+            else
+                e2e_wine reg export "$key" "Z:${snap//\//\\}\\$i.reg" "/reg:$view" /y >/dev/null 2>&1 || echo "no key"
+            fi
+            [[ -f $snap/$i.reg ]] && iconv -f UTF-16LE -t UTF-8 "$snap/$i.reg"
+            i=$((i + 1))
+        done
+    done
+    for id in "${E2E_HARDWARE_IDS[@]}"; do args+=("nodes:$id"); done
+    echo "== nodes"
+    e2e_wine "$NRV_FIXTURES/devices_fixture.exe" report "${args[@]}" | tr -d '\r'
+    echo "== INF folder"
+    (cd "$(e2e_unix_path 'C:\windows\inf')" && find . -type f -exec md5sum {} + | LC_ALL=C sort -k2)
+    echo "== package cache"
+    (cd "$(e2e_unix_path 'C:\windows\Installer')" && find . -type f -exec md5sum {} + | LC_ALL=C sort -k2)
+}
+
+# e2e_expect_unchanged WHAT BEFORE: passes if e2e_snapshot now prints the
+# file BEFORE (its earlier output), else fails with the difference.
+e2e_expect_unchanged() {
+    local now=$E2E_WORK/snapshot-now.txt
+    e2e_snapshot >"$now"
+    if cmp -s "$2" "$now"; then
+        e2e_pass "$1"
+    else
+        e2e_fail "$1: the machine changed (- before, + now)"
+        diff -u "$2" "$now" | tail -n +3 | head -40 || true
+    fi
+}

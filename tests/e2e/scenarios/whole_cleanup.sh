@@ -9,12 +9,7 @@
 source "$NRV_E2E_DIR/lib.sh"
 source "$NRV_E2E_DIR/expected_clean_machine.sh"
 
-# The demo's planting scripts, run with this program's Wine and fixtures.
-export NRV_DEMO_ROOT=$(cd "$NRV_E2E_DIR/../.." && pwd) NRV_DEMO_BUILD=$E2E_WORK/demo
-export NRV_WINE=$E2E_WINE NRV_FIXTURES NRV_WINESERVER
-for plant in "$NRV_DEMO_ROOT"/demo/plant.d/*.sh; do
-    bash "$plant" >/dev/null || e2e_fail "planting $(basename "$plant")"
-done
+e2e_plant_demo
 
 # Unrelated items the cleanup must leave: another vendor's node, a scanner
 # node under a product id not in the table, their INF packages, and, on
@@ -140,12 +135,7 @@ if [[ $E2E_WINDOWS == win64 ]]; then
     e2e_expect_eq "registry (64-bit view): DriverName untouched" "$reg64" 1
 fi
 
-e2e_expect_eq "files beside the run log" "$(e2e_files "$dir")" "$(printf '%s\n' DPInst.log \
-    "$(basename "$log")" setupapi.dev.log setupapi.setup.log setupapiXP.log \
-    '{3A7E05D2-4C4C-4C38-8F2D-0000000000C3}_uinstall.log' \
-    '{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}_uinstall.log' \
-    '{6B1D2E40-1A11-4A7E-91D5-000000000A01}_uinstall.log' \
-    '{6B1D2E40-1A11-4A7E-91D5-000000000B02}_uinstall.log' | LC_ALL=C sort)"
+e2e_expect_eq "files beside the run log" "$(e2e_files "$dir")" "$(e2e_demo_files "$log")"
 e2e_expect_eq "setupapiXP.log is the fresh copy of setupapi.log" \
     "$(cmp -s "$dir/setupapiXP.log" "$(e2e_unix_path 'C:\windows\setupapi.log')" && echo same)" same
 for code in '{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}' '{3A7E05D2-4C4C-4C38-8F2D-0000000000C3}'; do

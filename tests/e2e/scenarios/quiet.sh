@@ -1,0 +1,124 @@
+#!/bin/bash
+# arch: x64 x86
+# needs: msibuild services
+# /quiet, as a fleet tool runs it, on one machine in turn:
+#  - a command line it refuses (exit code 87) touches nothing and writes no file;
+#  - on the demo machine with staged driver packages, /quiet /logdir: removes
+#    everything of the scanner without asking (a `n` waiting on standard input
+#    stays unread), also the scanner-only packages no node names, keeps the
+#    shared and the other maker's packages, writes every file to the log
+#    folder and ends the run log with the inventory: exit code 0;
+#  - a product whose package schedules a restart: 3010;
+#  - a product whose cached package is missing stays: 1603;
+#  - a log folder that does not exist: -1, no file.
+# Under Wine the shell sees the low byte: 3010 is 194, 1603 is 67, -1 is 255.
+source "$NRV_E2E_DIR/lib.sh"
+source "$NRV_E2E_DIR/expected_clean_machine.sh"
+
+packages=$NRV_E2E_BUILD/products
+[[ -f $packages/plain.msi ]] || { echo "missing packages in $packages (build the host preset)"; exit 1; }
+PLAIN='{3A7E05D2-4C4C-4C38-8F2D-0000000000C3}'
+windows_path() { echo "Z:${1//\//\\}"; }
+# The run log's lines without CR, the cached package names as @CACHED@.
+log_lines() { tr -d '\r' <"$1" | sed -E 's/C:\\windows\\Installer\\[0-9a-f]+\.msi$/@CACHED@/'; }
+
+e2e_plant_demo
+e2e_stage_driver_packages
+e2e_wait
+e2e_snapshot >"$E2E_WORK/before.txt"
+
+# Refused command lines: the usage (the text /? shows) on standard error.
+e2e_run '' "$E2E_WORK/help" '/?'
+e2e_expect_eq "/?: exit code" "$E2E_RC" 0
+usage=$E2E_CONSOLE
+grep -q '/quiet' "$usage" || e2e_fail "/? shows no usage"
+refused=('/bogus' '/check /quiet' '/quiet /quiet' '/check /logdir:logs' '/quiet stray')
+for args in "${refused[@]}"; do
+    read -ra argv <<<"$args"
+    E2E_STDERR=$E2E_WORK/stderr.txt e2e_run 'y\n' "$E2E_WORK/refused" "${argv[@]}"
+    e2e_expect_eq "$args: exit code" "$E2E_RC" 87
+    e2e_expect_bytes "$args: nothing on standard output" "$E2E_CONSOLE" ""
+    cmp -s "$usage" "$E2E_WORK/stderr.txt" && e2e_pass "$args: the usage on standard error" ||
+        e2e_fail "$args: standard error is not the usage: $(head -c 300 "$E2E_WORK/stderr.txt")"
+    e2e_expect_eq "$args: files written" "$(e2e_files "$E2E_WORK/refused")" ""
+done
+e2e_expect_unchanged "refused command lines: machine unchanged" "$E2E_WORK/before.txt"
+
+# The demo machine: everything goes, into the log folder.
+logs=$E2E_WORK/logs
+mkdir -p "$logs"
+printf 'n\n' >"$E2E_WORK/answer.txt"
+exec 3<"$E2E_WORK/answer.txt"
+e2e_run_stdin "$E2E_WORK/cwd" /quiet "/logdir:$(windows_path "$logs")" <&3
+e2e_expect_eq "demo machine: standard input left unread" "$(sed -n 's/^pos:\s*//p' /proc/$BASHPID/fdinfo/3)" 0
+exec 3<&-
+e2e_expect_eq "demo machine: exit code" "$E2E_RC" 0
+e2e_expect_eq "demo machine: files in the working directory" "$(e2e_files "$E2E_WORK/cwd")" ""
+log=$(e2e_run_log "$logs")
+e2e_expect_eq "demo machine: files in the log folder" "$(e2e_files "$logs")" "$(e2e_demo_files "$log")"
+e2e_expect_eq "demo machine: no failing step" "$(grep -c "^Can't" "$log" || true)" 0
+e2e_expect_eq "demo machine: the run log from the driver packages on" \
+    "$(log_lines "$log" | sed -n '/^Remove driver package for inf file: oem10.inf$/,$p')" "$(printf '%s\n' \
+    "Remove driver package for inf file: oem10.inf" "Device inf file has removed successfully" \
+    "Remove driver package for inf file: oem9.inf" "Device inf file has removed successfully" \
+    "Remove driver package for inf file: oem20.inf" "Device inf file has removed successfully" \
+    "Remove driver package for inf file: oem21.inf" "Device inf file has removed successfully" \
+    "" "Shared driver package kept: oem22.inf" "NRV-CHECK: CLEAN")"
+e2e_lines warnings "NOTE: Make sure that you connect Nerovan scanner to computer at least once." "" \
+    "PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!"
+report=$(tail -n +3 "$log"; printf x)  # the x keeps the last line end
+e2e_expect_bytes "demo machine: console: the warnings, no prompt, the run log's report" "$E2E_CONSOLE" \
+    "$E2E_BANNER$warnings${report%x}"
+left=$(e2e_wine "$NRV_FIXTURES/devices_fixture.exe" report inf:oem9.inf inf:oem10.inf inf:oem20.inf \
+    inf:oem21.inf inf:oem22.inf inf:oem23.inf inf:oem24.inf inf:nrvscan.inf | tr -d '\r')
+e2e_expect_eq "demo machine: INF packages left" "$left" "$(printf '%s\n' 'inf oem22.inf' 'inf oem23.inf' \
+    'inf oem24.inf' 'inf nrvscan.inf')"
+
+# A product whose package schedules a restart when it is removed: 3010. (The
+# key of the mark is still there, with its other value.)
+cp "$packages/plain.msi" "$E2E_WORK/restart.msi"
+msibuild "$E2E_WORK/restart.msi" \
+    -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('ScheduleReboot', 'REMOVE=\"ALL\"', 6590)"
+e2e_wine msiexec /i "$(windows_path "$E2E_WORK/restart.msi")" /qn || e2e_fail "installing restart.msi failed"
+e2e_wait
+e2e_run '' "$E2E_WORK/restart" /quiet
+e2e_expect_eq "restart: exit code (3010)" "$E2E_RC" 194
+log=$(e2e_run_log "$E2E_WORK/restart")
+e2e_expect_eq "restart: files" "$(e2e_files "$E2E_WORK/restart")" "$(printf '%s\n' "$(basename "$log")" \
+    DPInst.log "${PLAIN}_uinstall.log" setupapi.dev.log setupapi.setup.log setupapiXP.log | LC_ALL=C sort)"
+e2e_expect_eq "restart: run log" "$(log_lines "$log")" "$(printf '%s\n' "Nerovan Driver Cleanup utility v.$NRV_VERSION" "" \
+    "" "Check product upgrade code: {6B1D2E40-3C8F-4a7e-91D5-2E7A4C0B93F1}" \
+    "" "Check product upgrade code: {5E93A1C7-0D42-4b6f-A2E8-7C19D3F5046B}" \
+    "" "Check product upgrade code: {8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}" \
+    "" "Check product upgrade code: {3A7E05D2-9B61-4c38-8F2D-A64E1B07C59E}" \
+    "Found driver product package: $PLAIN" "Driver installer data base has open successfully." \
+    "Driver product package cache path: @CACHED@" "Driver product package has remove successfully" \
+    "Restart the computer to finish the removal." \
+    "" "Check registry entries" "Registry mark found" "$(tr -d '\r' <<<"$E2E_CLEAN_DEVICES")" \
+    "" "Shared driver package kept: oem22.inf" "NRV-CHECK: CLEAN")"
+
+# A product whose cached package is missing stays installed: 1603.
+e2e_wine msiexec /i "$(windows_path "$packages/plain.msi")" /qn || e2e_fail "installing plain.msi failed"
+e2e_wait
+rm -f "$(e2e_unix_path 'C:\windows\Installer')"/*.msi
+e2e_run '' "$E2E_WORK/nocache" /quiet
+e2e_expect_eq "missing cached package: exit code (1603)" "$E2E_RC" 67
+log=$(e2e_run_log "$E2E_WORK/nocache")
+e2e_expect_eq "missing cached package: failing steps" \
+    "$(grep "^Can't" "$log" | tr -d '\r' | sed 's/[0-9]*$/N/')" \
+    "Can't open package installer data base. Error: N
+Can't remove driver product package. Error: N"
+e2e_expect_eq "missing cached package: the run log's inventory" "$(log_lines "$log" | tail -n 4)" "$(printf '%s\n' "" \
+    "Driver product: $PLAIN, Nerovan Scanner Tools, version 1.0.0" "Shared driver package kept: oem22.inf" \
+    "NRV-CHECK: FOUND products=1 mark=0 nodes=0 packages=0")"
+
+# A log folder that does not exist: the run does not start.
+e2e_snapshot >"$E2E_WORK/before.txt"
+e2e_run '' "$E2E_WORK/nologdir" /quiet "/logdir:$(windows_path "$E2E_WORK/missing")"
+e2e_expect_eq "missing log folder: exit code (-1)" "$E2E_RC" 255
+e2e_lines error "Can't create log file"
+e2e_expect_bytes "missing log folder: console" "$E2E_CONSOLE" "$E2E_BANNER$error"
+e2e_expect_eq "missing log folder: files written" "$(e2e_files "$E2E_WORK/nologdir")" ""
+[[ -e $E2E_WORK/missing ]] && e2e_fail "missing log folder: the folder was made"
+e2e_expect_unchanged "missing log folder: machine unchanged" "$E2E_WORK/before.txt"
+e2e_finish
