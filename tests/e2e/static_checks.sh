@@ -35,8 +35,10 @@ grep -q "TERMINAL_SERVICE_AWARE" <<<"$headers" && ok "terminal-server aware" || 
 # up at run time and imported by neither table; LoadLibraryW and
 # SetDllDirectoryW stand in where it is missing.
 functions=$("$pe_imports" imports "$exe")
-grep -q " SetDefaultDllDirectories$" <<<"$functions" && fail "imports SetDefaultDllDirectories" ||
-    ok "SetDefaultDllDirectories not imported"
+# Nor any other function that Windows 7 lacks (without its updates): the
+# loader would refuse the program before it prints anything.
+newer=$(grep -E " (SetDefaultDllDirectories|AddDllDirectory|RemoveDllDirectory|GetSystemTimePreciseAsFileTime|CreateFile2|SetThreadDescription|GetCurrentPackageId)$" <<<"$functions" || true)
+[[ -z $newer ]] && ok "imports nothing newer than Windows 7" || fail "imports what Windows 7 lacks: $(echo $newer)"
 for function in GetProcAddress SetDllDirectoryW LoadLibraryW; do
     grep -qx "import kernel32.dll $function" <<<"$functions" || fail "does not import $function"
 done
