@@ -5,6 +5,7 @@
 # (255), and a run log of those three lines, whichever loader starts it. It
 # asks nothing, though "y" waits on standard input, and leaves the scanner's
 # registry mark, device node and INF file and the setup logs where they are.
+# Its /check refuses too: the refusal, then "NRV-CHECK: INCOMPLETE", exit 2.
 source "$NRV_E2E_DIR/lib.sh"
 
 fixture=$NRV_FIXTURES/devices_fixture.exe
@@ -33,6 +34,12 @@ for E2E_WINE in "$NRV_WINE64" "$NRV_WINE32"; do
     log=$(e2e_run_log "$dir")
     e2e_expect_bytes "$loader: run log" "$log" "$E2E_BANNER$refusal"
     e2e_expect_eq "$loader: files left" "$(e2e_files "$dir")" "$(basename "$log")"
+    # Its inventory would see the 32-bit view of the machine: it lists nothing.
+    e2e_run '' "$dir-check" /check
+    e2e_expect_eq "$loader: /check exit code" "$E2E_RC" 2
+    e2e_lines verdict "NRV-CHECK: INCOMPLETE"
+    e2e_expect_bytes "$loader: /check console" "$E2E_CONSOLE" "$E2E_BANNER$refusal$verdict"
+    e2e_expect_eq "$loader: /check writes no file" "$(e2e_files "$dir-check")" ""
 done
 e2e_expect_eq "node, INF and mark untouched" "$(what_exists)" "$planted"
 e2e_finish
