@@ -53,6 +53,9 @@ for check in "$root"/demo/check.d/*.sh; do
     [[ -e $check ]] || continue
     bash "$check" || traces=1
 done
+echo "== the program's own look, NrvDriverCleanupx64.exe /check:"
+"$wine" "$exe" /check | tr -d '\r' | sed 's/^/    /' || traces=1
+"$wineserver" -w
 echo
 if ((traces == 0)); then
     echo "== nothing of the scanner is left on the demo machine; the other maker's product and the key's other value are still there"
