@@ -10,35 +10,6 @@
 
 namespace {
 
-// The device set the cleanup makes for the id (flags 0), or only the devices
-// attached now (DIGCF_PRESENT). Null, and incomplete noted after the failure
-// line, when it cannot be made; an id Windows never saw is an empty set.
-HDEVINFO MakeDeviceSet(const wchar_t* hardwareId, DWORD flags, bool& incomplete) {
-    const HDEVINFO created = SetupDiGetClassDevsW(nullptr, hardwareId, nullptr, DIGCF_ALLCLASSES | flags);
-    if (created != INVALID_HANDLE_VALUE) return created;
-    if (const DWORD error = GetLastError(); error != ERROR_INVALID_DATA) {
-        ReportFailure("Can't create device information set", error);
-        incomplete = true;
-    }
-    return nullptr;
-}
-
-// Calls visit for each member, in index order; notes a failing enumeration.
-template <typename Visit>
-void ForEachMember(HDEVINFO deviceSet, bool& incomplete, Visit visit) {
-    SP_DEVINFO_DATA device{};
-    device.cbSize = sizeof(SP_DEVINFO_DATA);
-    DWORD index = 0;
-    while (SetupDiEnumDeviceInfo(deviceSet, index, &device)) {
-        visit(device);
-        ++index;
-    }
-    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_ITEMS) {
-        ReportFailure("Can't enumerate device information set", error);
-        incomplete = true;
-    }
-}
-
 // The instance id, or "" (and incomplete, after the failure line).
 std::wstring InstanceId(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, bool& incomplete) {
     DeviceText text;
@@ -85,8 +56,6 @@ void ListDeviceNodes(const wchar_t* hardwareId, DeviceInventory& inventory) {
         ReportText(id.c_str());
         ReportText(!id.empty() && attached.count(id) != 0 ? ", attached: yes, inf: " : ", attached: no, inf: ");
         ReportText(inf.c_str());
-        ReportText(", version: ");
-        ReportText(version.c_str());
-        ReportEndLine();
+        ReportLine(", version: ", version.c_str());
     });
 }

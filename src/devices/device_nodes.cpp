@@ -6,12 +6,6 @@
 
 namespace {
 
-void ReportTextLine(const wchar_t* label, const std::wstring& text) {
-    ReportText(label);
-    ReportText(text.c_str());
-    ReportEndLine();
-}
-
 // Whether the class installer left the removal to be finished by a restart
 // (a driver file in use, for example). A failing query tells nothing.
 bool RemovalNeedsRestart(HDEVINFO deviceSet, SP_DEVINFO_DATA& device) {
@@ -46,7 +40,7 @@ void RemoveDeviceNode(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, InfNameSet& i
 
     DeviceText text;
     if (SetupDiGetDeviceInstanceIdW(deviceSet, &device, text, kDeviceTextLength, nullptr)) {
-        ReportTextLine(L"Device instance id: ", TextInBuffer(text));
+        ReportLine("Device instance id: ", TextInBuffer(text).c_str());
     } else if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_ITEMS) {
         ReportFailure("Can't get device instance id", error);
     }
@@ -54,14 +48,14 @@ void RemoveDeviceNode(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, InfNameSet& i
     // Read before the removal: afterwards the node and its properties are gone.
     if (ReadProperty(deviceSet, device, kDriverInfPathKey, text)) {
         const std::wstring infName = TextInBuffer(text);
-        ReportTextLine(L"Device inf file path: ", infName);
+        ReportLine("Device inf file path: ", infName.c_str());
         infNames.insert(infName);
     } else {
         ReportFailure("Can't get device inf file path", GetLastError());
     }
 
     if (ReadProperty(deviceSet, device, kDriverVersionKey, text)) {
-        ReportTextLine(L"Device driver version: ", TextInBuffer(text));
+        ReportLine("Device driver version: ", TextInBuffer(text).c_str());
     }
 
     if (SetupDiCallClassInstaller(DIF_REMOVE, deviceSet, &device)) {
@@ -74,29 +68,12 @@ void RemoveDeviceNode(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, InfNameSet& i
 
 void RemoveDevicesByHardwareId(const wchar_t* hardwareId, InfNameSet& infNames) {
     ReportEndLine();
-    ReportText("Check device with HardwareId: ");
-    ReportText(hardwareId);
-    ReportEndLine();
+    ReportLine("Check device with HardwareId: ", hardwareId);
 
     // Without DIGCF_PRESENT: nodes of devices not attached now are members too.
-    const HDEVINFO created = SetupDiGetClassDevsW(nullptr, hardwareId, nullptr, DIGCF_ALLCLASSES);
-    if (created == INVALID_HANDLE_VALUE) {
-        // Windows refuses an enumerator under which no node was ever
-        // registered: for this pass that is an empty set.
-        if (const DWORD error = GetLastError(); error != ERROR_INVALID_DATA)
-            ReportFailure("Can't create device information set", error);
-        return;
-    }
-    const DeviceSet deviceSet(created);
-
-    SP_DEVINFO_DATA device{};
-    device.cbSize = sizeof(SP_DEVINFO_DATA);
-    DWORD index = 0;
-    while (SetupDiEnumDeviceInfo(deviceSet.get(), index, &device)) {
-        RemoveDeviceNode(deviceSet.get(), device, infNames);
-        ++index;
-    }
-    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_ITEMS) {
-        ReportFailure("Can't enumerate device information set", error);
-    }
+    bool failed = false;  // its line is all a failure gives here
+    const DeviceSet deviceSet(MakeDeviceSet(hardwareId, 0, failed));
+    if (deviceSet == nullptr) return;
+    ForEachMember(deviceSet.get(), failed,
+                  [&](SP_DEVINFO_DATA& device) { RemoveDeviceNode(deviceSet.get(), device, infNames); });
 }

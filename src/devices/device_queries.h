@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/platform.h"
+#include "report/report_writer.h"
 
 // The node's driver properties (DEVPKEY_Device_DriverInfPath and
 // DEVPKEY_Device_DriverVersion of the Windows SDK).
@@ -27,4 +28,36 @@ inline BOOL ReadProperty(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, const DEVP
     DEVPROPTYPE type = 0;  // the value is taken as text whatever its type
     return SetupDiGetDevicePropertyW(deviceSet, &device, &key, &type,
                                      reinterpret_cast<PBYTE>(buffer), sizeof(buffer), nullptr, 0);
+}
+
+// The set of the nodes registered under the hardware id, attached or not
+// (flags 0), or of the devices attached now (DIGCF_PRESENT). Null when there
+// is none: after its failure line (and failed set) when it cannot be made,
+// silently for an id under which no node was ever registered, which Windows
+// refuses (ERROR_INVALID_DATA) and the passes take as an empty set.
+inline HDEVINFO MakeDeviceSet(const wchar_t* hardwareId, DWORD flags, bool& failed) {
+    const HDEVINFO created = SetupDiGetClassDevsW(nullptr, hardwareId, nullptr, DIGCF_ALLCLASSES | flags);
+    if (created != INVALID_HANDLE_VALUE) return created;
+    if (const DWORD error = GetLastError(); error != ERROR_INVALID_DATA) {
+        ReportFailure("Can't create device information set", error);
+        failed = true;
+    }
+    return nullptr;
+}
+
+// Calls visit for each member, in index order; a failing enumeration writes
+// its line and sets failed.
+template <typename Visit>
+void ForEachMember(HDEVINFO deviceSet, bool& failed, Visit visit) {
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof(SP_DEVINFO_DATA);
+    DWORD index = 0;
+    while (SetupDiEnumDeviceInfo(deviceSet, index, &device)) {
+        visit(device);
+        ++index;
+    }
+    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_ITEMS) {
+        ReportFailure("Can't enumerate device information set", error);
+        failed = true;
+    }
 }

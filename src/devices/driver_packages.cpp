@@ -1,19 +1,19 @@
 #include "devices/driver_packages.h"
 
+#include "platform/ascii_case.h"
 #include "platform/platform.h"
 #include "report/report_writer.h"
 
 bool IsOemInfName(const std::wstring& name) {
     // "oem", at least one digit, ".inf", in any letter case.
-    auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
     if (name.size() < 8) return false;
     const std::size_t digitsEnd = name.size() - 4;
     for (std::size_t i = 0; i < 3; ++i)
-        if (lower(name[i]) != L"oem"[i]) return false;
+        if (LowerAscii(name[i]) != L"oem"[i]) return false;
     for (std::size_t i = 3; i < digitsEnd; ++i)
         if (name[i] < L'0' || name[i] > L'9') return false;
     for (std::size_t i = 0; i < 4; ++i)
-        if (lower(name[digitsEnd + i]) != L".inf"[i]) return false;
+        if (LowerAscii(name[digitsEnd + i]) != L".inf"[i]) return false;
     return true;
 }
 
@@ -23,14 +23,10 @@ void RemoveDriverPackages(const InfNameSet& infNames) {
         // inbox driver matched by a compatible id); only packages that were
         // added to the driver store, published as oemNN.inf, leave it.
         if (!IsOemInfName(infName)) {
-            ReportText("Windows driver package kept: ");
-            ReportText(infName.c_str());
-            ReportEndLine();
+            ReportLine("Windows driver package kept: ", infName.c_str());
             continue;
         }
-        ReportText("Remove driver package for inf file: ");
-        ReportText(infName.c_str());
-        ReportEndLine();
+        ReportLine("Remove driver package for inf file: ", infName.c_str());
         // Forced: the package goes even if a device is still installed from it.
         if (SetupUninstallOEMInfW(infName.c_str(), SUOI_FORCEDELETE, nullptr)) {
             ReportLine("Device inf file has removed successfully");

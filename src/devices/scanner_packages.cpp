@@ -4,6 +4,7 @@
 #include <type_traits>
 
 #include "devices/driver_packages.h"
+#include "platform/ascii_case.h"
 #include "platform/buffer_text.h"
 #include "platform/platform.h"
 #include "platform/windows_directory.h"
@@ -27,10 +28,6 @@ struct InfCloser {
     void operator()(HINF inf) const { SetupCloseInfFile(inf); }
 };
 using OpenInf = std::unique_ptr<std::remove_pointer_t<HINF>, InfCloser>;
-
-wchar_t LowerAscii(wchar_t c) {
-    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
 
 bool StartsWithIgnoringCase(const std::wstring& text, const wchar_t* prefix, std::size_t& length) {
     length = 0;
@@ -120,11 +117,7 @@ bool IsScannerId(const wchar_t* const* hardwareIds, const std::wstring& id) {
     return false;
 }
 
-std::wstring FileNameKey(const std::wstring& name) {
-    std::wstring key = name;
-    for (wchar_t& c : key) c = LowerAscii(c);
-    return key;
-}
+std::wstring FileNameKey(const std::wstring& name) { return LowerAscii(name); }
 
 InfNameSet PackagesWithoutDevice(const ScannerPackages& found, const InfNameSet& nodeNames) {
     InfNameSet keys;

@@ -149,9 +149,7 @@ bool FindVersionLaunchCondition(MSIHANDLE database, std::wstring& description) {
         if (MsiRecordGetStringW(record, 1, condition, &conditionSize) == ERROR_SUCCESS &&
             TextInBuffer(condition, 261) == kOldLaunchCondition) {
             ReadRecordString(record, 2, description);
-            ReportText("Invalid condition description string: ");
-            ReportText(description.c_str());
-            ReportEndLine();
+            ReportLine("Invalid condition description string: ", description.c_str());
             found = true;
         }
         MsiCloseHandle(record);

@@ -61,9 +61,7 @@ unsigned ListRelatedProducts(const wchar_t* upgradeCode, bool& incomplete) {
         ReportText(code.c_str());
         ReportText(", ");
         ReportText(ProductProperty(code.c_str(), L"InstalledProductName").c_str());
-        ReportText(", version ");
-        ReportText(ProductProperty(code.c_str(), L"VersionString").c_str());
-        ReportEndLine();
+        ReportLine(", version ", ProductProperty(code.c_str(), L"VersionString").c_str());
     }
     if (result != ERROR_NO_MORE_ITEMS) {
         ReportFailureHex("Can't enumerate related products", result);
@@ -74,9 +72,7 @@ unsigned ListRelatedProducts(const wchar_t* upgradeCode, bool& incomplete) {
 
 void PurgeRelatedProducts(const wchar_t* upgradeCode) {
     ReportEndLine();
-    ReportText("Check product upgrade code: ");
-    ReportText(upgradeCode);
-    ReportEndLine();
+    ReportLine("Check product upgrade code: ", upgradeCode);
 
     // Every product is listed before any is removed: a removal shifts the
     // products after it down one index, so removing while enumerating would
@@ -92,9 +88,7 @@ void PurgeRelatedProducts(const wchar_t* upgradeCode) {
 }
 
 void RemoveProduct(const wchar_t* productCode) {
-    ReportText("Found driver product package: ");
-    ReportText(productCode);
-    ReportEndLine();
+    ReportLine("Found driver product package: ", productCode);
 
     wchar_t packageBuffer[1024];
     DWORD packagePathSize = 1024;
@@ -121,9 +115,7 @@ void RemoveProduct(const wchar_t* productCode) {
     const std::wstring logPath = RunFolderFile(std::wstring(productCode) + L"_uinstall.log");
     MsiEnableLogW(kInstallerLogMode, logPath.c_str(), kInstallerLogAttributes);
 
-    ReportText("Driver product package cache path: ");
-    ReportText(packagePath.c_str());
-    ReportEndLine();
+    ReportLine("Driver product package cache path: ", packagePath.c_str());
 
     result = MsiInstallProductW(packagePath.c_str(), kUninstallCommandLine);
     if (result == ERROR_SUCCESS || RemovedNeedingRestart(result)) {

@@ -53,6 +53,12 @@ void ReportLine(const char* text) {
     ReportEndLine();
 }
 
+void ReportLine(const char* label, const wchar_t* text) {
+    ReportText(label);
+    ReportText(text);
+    ReportEndLine();
+}
+
 namespace {
 
 // Every failure line has this one shape; only the code's form differs.

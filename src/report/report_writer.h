@@ -16,8 +16,9 @@ void ReportText(const char* text);
 void ReportUnsigned(std::uint32_t value);
 void ReportEndLine();
 
-// A whole report line of one text.
+// A whole report line of one text, or of a label and a text of the system.
 void ReportLine(const char* text);
+void ReportLine(const char* label, const wchar_t* text);
 
 // A whole failure line: what failed, ". Error: ", and the error code in
 // decimal (a platform's unsigned code), signed decimal (a registry status) or

@@ -9,16 +9,6 @@
 #include "report/report_writer.h"
 #include "run/tables.h"
 
-namespace {
-
-void ReportNameLine(const char* label, const std::wstring& name) {
-    ReportText(label);
-    ReportText(name.c_str());
-    ReportEndLine();
-}
-
-}  // namespace
-
 InventoryResult TakeInventory() {
     bool incomplete = false;
     unsigned products = 0;
@@ -34,18 +24,18 @@ InventoryResult TakeInventory() {
     // Packages are counted once each, whatever the letter case of their names.
     InfNameSet counted;
     for (const std::wstring& name : devices.packages) {
-        ReportNameLine("Driver package: ", name);
+        ReportLine("Driver package: ", name.c_str());
         counted.insert(FileNameKey(name));
     }
-    for (const std::wstring& name : devices.windowsPackages) ReportNameLine("Windows driver package kept: ", name);
+    for (const std::wstring& name : devices.windowsPackages) ReportLine("Windows driver package kept: ", name.c_str());
     ScannerPackages scanned;
     if (!FindScannerPackages(HardwareIdTable, scanned)) incomplete = true;
     for (const std::wstring& name : PackagesWithoutDevice(scanned, devices.packages)) {
-        ReportNameLine("Driver package without device: ", name);
+        ReportLine("Driver package without device: ", name.c_str());
         counted.insert(FileNameKey(name));
     }
     for (const std::wstring& name : scanned.shared)
-        if (counted.count(FileNameKey(name)) == 0) ReportNameLine("Shared driver package kept: ", name);
+        if (counted.count(FileNameKey(name)) == 0) ReportLine("Shared driver package kept: ", name.c_str());
 
     if (incomplete) {
         ReportLine("NRV-CHECK: INCOMPLETE");

@@ -1,15 +1,8 @@
 #include "run/options.h"
 
+#include "platform/ascii_case.h"
+
 namespace {
-
-wchar_t LowerAscii(wchar_t c) {
-    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
-std::wstring Lowered(std::wstring text) {
-    for (wchar_t& c : text) c = LowerAscii(c);
-    return text;
-}
 
 // Sets a flag that must not be set yet.
 bool SetOnce(bool& flag) {
@@ -20,7 +13,7 @@ bool SetOnce(bool& flag) {
 
 bool ReadOption(const std::wstring& argument, Options& options) {
     if (argument.size() < 2 || (argument[0] != L'/' && argument[0] != L'-')) return false;
-    const std::wstring name = Lowered(argument.substr(1));
+    const std::wstring name = LowerAscii(argument.substr(1));
     if (name == L"?" || name == L"help") return SetOnce(options.help);
     if (name == L"check") return SetOnce(options.check);
     if (name == L"quiet") return SetOnce(options.quiet);

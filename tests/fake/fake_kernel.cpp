@@ -1,12 +1,14 @@
 #include "fake/fake_kernel.h"
 
-#include <algorithm>
-#include <string_view>
 #include <unistd.h>
 
-#include <cstring>
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
+#include <string_view>
+
+#include "platform/ascii_case.h"
 
 namespace {
 
@@ -24,12 +26,10 @@ const FakeResetRegistration resetListings([] {
     nextListing = 1;
 });
 
-wchar_t Lower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
 bool SameIgnoringCase(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
     return true;
 }
 

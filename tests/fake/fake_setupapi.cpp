@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "fake/fake_kernel.h"
+#include "platform/ascii_case.h"
 
 namespace {
 
@@ -39,12 +40,6 @@ const FakeResetRegistration reset([] {
     nextInf = 1;
 });
 
-wchar_t Lower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
-std::wstring Lowered(std::wstring text) {
-    for (wchar_t& c : text) c = Lower(c);
-    return text;
-}
 
 // The lines of the section a context stands for, or null.
 const std::vector<FakeInfLine>* ContextLines(const INFCONTEXT* context) {
@@ -53,7 +48,7 @@ const std::vector<FakeInfLine>* ContextLines(const INFCONTEXT* context) {
     if (open == openInfs.end() || context->Section >= open->second.sectionNames.size()) return nullptr;
     auto& sections = setupapi.script.infFiles[open->second.path].sections;
     for (const auto& [name, lines] : sections)
-        if (Lowered(name) == open->second.sectionNames[context->Section]) return &lines;
+        if (LowerAscii(name) == open->second.sectionNames[context->Section]) return &lines;
     return nullptr;
 }
 
@@ -257,9 +252,9 @@ BOOL SetupFindFirstLineW(HINF infHandle, PCWSTR section, PCWSTR key, PINFCONTEXT
     const auto open = openInfs.find(reinterpret_cast<std::uintptr_t>(infHandle) >> 4);
     if (open == openInfs.end() || section == nullptr) return Fail(kErrorInvalidHandle);
     if (key != nullptr) return Fail(87);  // the program never looks lines up by key
-    const std::wstring wanted = Lowered(section);
+    const std::wstring wanted = LowerAscii(section);
     for (const auto& [name, lines] : setupapi.script.infFiles[open->second.path].sections) {
-        if (Lowered(name) != wanted) continue;
+        if (LowerAscii(name) != wanted) continue;
         if (lines.empty()) break;
         auto& names = open->second.sectionNames;
         names.push_back(wanted);
