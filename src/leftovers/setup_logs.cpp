@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/new_file.h"
 #include "platform/platform.h"
 #include "platform/windows_directory.h"
 
@@ -19,13 +20,39 @@ constexpr SetupLogCopy kSetupLogCopies[] = {
     {L"\\setupapi.log", L"setupapiXP.log"},
 };
 
+constexpr DWORD kCopyChunk = 64 * 1024;
+
+bool CopyContent(HANDLE from, HANDLE to) {
+    static char chunk[kCopyChunk];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(from, chunk, kCopyChunk, &read, nullptr)) return false;
+        if (read == 0) return true;
+        DWORD written = 0;
+        if (!WriteFile(to, chunk, read, &written, nullptr) || written != read) return false;
+    }
+}
+
+// Copied through handles of its own rather than by CopyFileW, which writes
+// through a link found under the destination name.
+void CopySetupLog(const std::wstring& source, const wchar_t* destination) {
+    const OwnedFile from = OpenFileToRead(source.c_str());
+    if (!from) return;  // an older copy stays as it is
+    bool copied = false;
+    {
+        const OwnedFile to = ReplaceWithNewFile(destination, GENERIC_WRITE);
+        if (!to) return;
+        copied = CopyContent(from.get(), to.get());
+    }
+    if (!copied) DeleteFileW(destination);  // no half copy
+}
+
 }  // namespace
 
 void CollectSetupLogs() {
     const std::wstring windowsDirectory = WindowsDirectory();
     if (windowsDirectory.empty()) return;
     for (const auto& copy : kSetupLogCopies) {
-        const std::wstring source = windowsDirectory + copy.sourceInWindowsDirectory;
-        CopyFileW(source.c_str(), copy.destination, FALSE);
+        CopySetupLog(windowsDirectory + copy.sourceInWindowsDirectory, copy.destination);
     }
 }

@@ -5,6 +5,7 @@
 // shapes, so the pass code builds unchanged against a test implementation.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #ifdef _WIN32
@@ -42,6 +43,8 @@ using PDWORD = DWORD*;
 using LPDWORD = DWORD*;
 using PBOOL = BOOL*;
 using LPVOID = void*;
+using LPCVOID = const void*;
+using SIZE_T = std::size_t;
 using PVOID = void*;
 using HANDLE = void*;
 using HWND = struct HWND__*;
@@ -133,6 +136,11 @@ struct SYSTEMTIME {
 };
 using LPSYSTEMTIME = SYSTEMTIME*;
 
+struct SECURITY_ATTRIBUTES;
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+struct OVERLAPPED;
+using LPOVERLAPPED = OVERLAPPED*;
+
 enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
 
 #define WINAPI
@@ -143,6 +151,7 @@ enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_INVALID_DATA 13L
 #define ERROR_NO_MORE_FILES 18L
+#define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_OUTOFMEMORY 14L
@@ -163,6 +172,7 @@ enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
 #define MSIDBOPEN_TRANSACT ((LPCWSTR)(std::uintptr_t)1)
 #define INSTALLLOGMODE_VERBOSE 0x1000
 #define INSTALLLOGMODE_PROPERTYDUMP 0x400
+#define INSTALLLOGATTRIBUTES_APPEND 1
 #define INSTALLLOGATTRIBUTES_FLUSHEACHLINE 2
 #define DIGCF_PRESENT 0x00000002
 #define DIGCF_ALLCLASSES 0x00000004
@@ -172,6 +182,17 @@ enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
 #define DI_NEEDRESTART 0x00000080
 #define DI_NEEDREBOOT 0x00000100
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#define GENERIC_READ 0x80000000
+#define GENERIC_WRITE 0x40000000
+#define FILE_APPEND_DATA 0x0004
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define FILE_SHARE_DELETE 0x00000004
+#define CREATE_NEW 1
+#define OPEN_EXISTING 3
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
+#define FILE_FLAG_SEQUENTIAL_SCAN 0x08000000
 
 // kernel32
 DWORD GetTickCount();
@@ -181,7 +202,14 @@ HANDLE GetCurrentProcess();
 BOOL IsWow64Process(HANDLE process, PBOOL wow64Process);
 DWORD GetLastError();
 UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size);
-BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists);
+HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode,
+                   LPSECURITY_ATTRIBUTES securityAttributes, DWORD creationDisposition,
+                   DWORD flagsAndAttributes, HANDLE templateFile);
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD numberOfBytesToRead, LPDWORD numberOfBytesRead,
+              LPOVERLAPPED overlapped);
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD numberOfBytesToWrite,
+               LPDWORD numberOfBytesWritten, LPOVERLAPPED overlapped);
+BOOL CloseHandle(HANDLE object);
 DWORD GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer);
 UINT GetSystemDirectoryW(LPWSTR buffer, UINT size);
 HMODULE GetModuleHandleW(LPCWSTR moduleName);

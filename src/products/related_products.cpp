@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/buffer_text.h"
+#include "platform/new_file.h"
 #include "platform/platform.h"
 #include "products/package_database.h"
 #include "report/report_writer.h"
@@ -13,7 +14,9 @@
 namespace {
 
 constexpr DWORD kInstallerLogMode = INSTALLLOGMODE_VERBOSE | INSTALLLOGMODE_PROPERTYDUMP;
-constexpr DWORD kInstallerLogAttributes = INSTALLLOGATTRIBUTES_FLUSHEACHLINE;
+// The program makes the log file itself, new and empty, and holds it during
+// the uninstall: the installer appends to that file instead of replacing it.
+constexpr DWORD kInstallerLogAttributes = INSTALLLOGATTRIBUTES_FLUSHEACHLINE | INSTALLLOGATTRIBUTES_APPEND;
 
 // With the installer's user interface off, a package that schedules a
 // restart would restart the computer at the end of its uninstall, in the
@@ -113,7 +116,16 @@ void RemoveProduct(const wchar_t* productCode) {
     // By its full path: the uninstall may run in the installer service,
     // whose working directory is not this program's.
     const std::wstring logPath = RunFolderFile(std::wstring(productCode) + L"_uinstall.log");
-    MsiEnableLogW(kInstallerLogMode, logPath.c_str(), kInstallerLogAttributes);
+    // Held open until the uninstall ends, sharing writing but not deleting,
+    // so the installer writes into this regular file and never through a
+    // link planted under its name.
+    const OwnedFile installerLog = ReplaceWithNewFile(logPath.c_str(), FILE_APPEND_DATA);
+    if (installerLog) {
+        MsiEnableLogW(kInstallerLogMode, logPath.c_str(), kInstallerLogAttributes);
+    } else {
+        ReportFailure("Can't create installer log file", GetLastError());
+        MsiEnableLogW(0, nullptr, 0);  // no log, rather than the previous product's
+    }
 
     ReportLine("Driver product package cache path: ", packagePath.c_str());
 

@@ -4,10 +4,15 @@
 #include <iomanip>
 #include <sstream>
 
+#include "platform/new_file.h"
+
 namespace {
 
 struct RunLogState {
     std::wstring name;
+    // Created new and held without sharing delete for the whole run, so the
+    // name the stream opens is this regular file, never a planted link.
+    OwnedFile held;
     std::ofstream stream;
 };
 
@@ -53,11 +58,14 @@ void OpenRunLog() {
     SYSTEMTIME now{};
     GetLocalTime(&now);
     log.name = BuildRunLogName(now, GetTickCount());
+    log.held = CreateNewFile(log.name.c_str(), FILE_APPEND_DATA);
+    if (!log.held) return;  // a name already there, or a folder that refuses writing
 #ifdef _WIN32
     log.stream.open(log.name.c_str(), std::ios::out | std::ios::trunc);
 #else
     log.stream.open(NarrowFileName(log.name), std::ios::out | std::ios::trunc);
 #endif
+    if (!log.stream.is_open()) log.held.reset();
 }
 
 bool RunLogIsOpen() { return TheRunLog().stream.is_open(); }
@@ -70,10 +78,12 @@ void DiscardRunLog() {
     RunLogState& log = TheRunLog();
     if (!log.stream.is_open()) return;
     log.stream.close();  // a failed close sets the stream's failure state
+    log.held.reset();
     DeleteFileW(log.name.c_str());
 }
 
 void CloseRunLog() {
     RunLogState& log = TheRunLog();
     if (log.stream.is_open()) log.stream.close();
+    log.held.reset();
 }

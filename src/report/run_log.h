@@ -11,8 +11,9 @@
 // the tick count as three upper-case hex digits + ".txt" (35 characters).
 std::wstring BuildRunLogName(const SYSTEMTIME& localTime, DWORD tickCount);
 
-// Builds the name from the clock and opens the file (created or truncated,
-// text mode). Called once while the program starts; reports nothing.
+// Builds the name from the clock and creates the file new (text mode): a name
+// already there, a link included, leaves the run log closed. Called once
+// while the program starts; reports nothing.
 void OpenRunLog();
 
 bool RunLogIsOpen();

@@ -7,7 +7,15 @@
 #include "report/run_log.h"
 #include "run/inventory.h"
 #include "run/options.h"
+#include "run/redirection_trust.h"
 #include "run/run_cleanup.h"
+
+bool StartUp(const wchar_t* commandLine) {
+    RefuseUntrustedJunctions();  // before the first file is opened
+    if (CommandLineHasArguments(commandLine)) return false;
+    OpenRunLog();
+    return true;
+}
 
 int RunCheck() {
     if (!StartRun()) {

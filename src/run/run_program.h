@@ -4,6 +4,11 @@
 #include <string>
 #include <vector>
 
+// What runs while the program starts, before wmain: junctions made by other
+// users are refused, then, when the command line holds no arguments, the
+// plain run's log is opened. Returns whether it was.
+bool StartUp(const wchar_t* commandLine);
+
 // Reads the options (the arguments after the program's name) and runs what
 // they ask for. runLogOpenedAtStartup: the plain run's log was opened while
 // the program started (it is, when the command line has no arguments); with

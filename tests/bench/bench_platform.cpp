@@ -25,6 +25,10 @@ void SetBenchDevices(BenchDevices wanted) { devices = wanted; }
 DWORD GetTickCount() { return 0; }
 void GetLocalTime(LPSYSTEMTIME systemTime) { *systemTime = SYSTEMTIME{2026, 12, 0, 6, 4, 10, 36, 0}; }
 BOOL DeleteFileW(LPCWSTR) { return TRUE; }
+HANDLE CreateFileW(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
+    return INVALID_HANDLE_VALUE;  // the benchmark writes no run log
+}
+BOOL CloseHandle(HANDLE) { return TRUE; }
 DWORD GetLastError() { return lastError; }
 
 HDEVINFO SetupDiGetClassDevsW(const GUID*, PCWSTR, HWND, DWORD) { return &setToken; }

@@ -51,6 +51,23 @@ void FillEntry(LPWIN32_FIND_DATAW entry, const std::wstring& name) {
     entry->cFileName[length] = L'\0';
 }
 
+struct OpenFile {
+    std::wstring name;
+    std::size_t position = 0;
+};
+std::map<std::uintptr_t, OpenFile> openFiles;
+std::uintptr_t nextFile = 1;
+const FakeResetRegistration resetFiles([] {
+    openFiles.clear();
+    nextFile = 1;
+});
+
+std::wstring Hex(DWORD value) {
+    wchar_t text[16];
+    std::swprintf(text, 16, L"0x%X", value);
+    return text;
+}
+
 HMODULE FakeModule(std::uintptr_t number) { return reinterpret_cast<HMODULE>(number << 4); }
 
 BOOL WINAPI FakeSetDefaultDllDirectories(DWORD directoryFlags) {
@@ -59,6 +76,19 @@ BOOL WINAPI FakeSetDefaultDllDirectories(DWORD directoryFlags) {
     FakeRecordCall(L"SetDefaultDllDirectories(" + std::wstring(flags) + L")");
     if (!kernel.setDefaultDllDirectoriesResult) FakeSetLastError(87);
     return kernel.setDefaultDllDirectoriesResult;
+}
+
+BOOL WINAPI FakeSetProcessMitigationPolicy(int policy, PVOID buffer, SIZE_T length) {
+    DWORD flags = 0;
+    if (length == sizeof flags) std::memcpy(&flags, buffer, sizeof flags);
+    FakeRecordCall(L"SetProcessMitigationPolicy(" + std::to_wstring(policy) + L", " + Hex(flags) + L", " +
+                   std::to_wstring(length) + L")");
+    if (!kernel.setProcessMitigationPolicyResult) {
+        FakeSetLastError(87);
+        return FALSE;
+    }
+    kernel.mitigations[policy] = flags;
+    return TRUE;
 }
 
 }  // namespace
@@ -88,9 +118,14 @@ DWORD GetLastError() { return kernel.lastError; }
 
 BOOL DeleteFileW(LPCWSTR fileName) {
     FakeRecordCall(L"DeleteFileW(" + FakeQuoted(fileName) + L")");
+    const bool known = kernel.files.erase(fileName) != 0;
+    // The run log's stream writes a real file in the test's folder.
     std::string narrow;
     for (const wchar_t* c = fileName; *c != L'\0'; ++c) narrow.push_back(static_cast<char>(*c));
-    return std::remove(narrow.c_str()) == 0 ? TRUE : FALSE;
+    const bool removed = std::remove(narrow.c_str()) == 0;
+    if (known || removed) return TRUE;
+    FakeSetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
 }
 
 UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size) {
@@ -109,19 +144,76 @@ UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size) {
     return length;
 }
 
-BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists) {
-    FakeRecordCall(L"CopyFileW(" + FakeQuoted(existingFileName) + L", " + FakeQuoted(newFileName) + L", " +
-                   std::to_wstring(failIfExists) + L")");
-    const auto source = kernel.files.find(existingFileName);
-    if (source == kernel.files.end()) {
+HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSECURITY_ATTRIBUTES,
+                   DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE) {
+    FakeRecordCall(L"CreateFileW(" + FakeQuoted(fileName) + L", " + Hex(desiredAccess) + L", " +
+                   Hex(shareMode) + L", " + std::to_wstring(creationDisposition) + L", " +
+                   Hex(flagsAndAttributes) + L")");
+    const bool exists = kernel.files.count(fileName) != 0;
+    if (creationDisposition == OPEN_EXISTING && !exists) {
         FakeSetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (creationDisposition == CREATE_NEW) {
+        const auto refused = kernel.createErrors.find(fileName);
+        if (refused != kernel.createErrors.end()) {
+            FakeSetLastError(refused->second);
+            return INVALID_HANDLE_VALUE;
+        }
+        if (exists) {
+            FakeSetLastError(ERROR_FILE_EXISTS);
+            return INVALID_HANDLE_VALUE;
+        }
+        kernel.files[fileName] = "";
+    }
+    const std::uintptr_t number = nextFile++;
+    openFiles[number] = OpenFile{fileName};
+    FakeHandleOpened("file");
+    return reinterpret_cast<HANDLE>(number << 4);
+}
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD numberOfBytesToRead, LPDWORD numberOfBytesRead, LPOVERLAPPED) {
+    const auto open = openFiles.find(reinterpret_cast<std::uintptr_t>(file) >> 4);
+    if (open == openFiles.end()) {
+        FakeSetLastError(6);  // ERROR_INVALID_HANDLE
         return FALSE;
     }
-    if (failIfExists && kernel.copies.count(newFileName) != 0) {
-        FakeSetLastError(80);  // ERROR_FILE_EXISTS
+    const std::string& content = kernel.files[open->second.name];
+    const std::size_t count =
+        std::min<std::size_t>(numberOfBytesToRead, content.size() - std::min(content.size(), open->second.position));
+    std::memcpy(buffer, content.data() + open->second.position, count);
+    open->second.position += count;
+    *numberOfBytesRead = static_cast<DWORD>(count);
+    return TRUE;
+}
+
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD numberOfBytesToWrite, LPDWORD numberOfBytesWritten,
+               LPOVERLAPPED) {
+    const auto open = openFiles.find(reinterpret_cast<std::uintptr_t>(file) >> 4);
+    if (open == openFiles.end()) {
+        FakeSetLastError(6);  // ERROR_INVALID_HANDLE
         return FALSE;
     }
-    kernel.copies[newFileName] = source->second;
+    const auto refused = kernel.writeErrors.find(open->second.name);
+    if (refused != kernel.writeErrors.end()) {
+        FakeSetLastError(refused->second);
+        return FALSE;
+    }
+    kernel.files[open->second.name].append(static_cast<const char*>(buffer), numberOfBytesToWrite);
+    *numberOfBytesWritten = numberOfBytesToWrite;
+    return TRUE;
+}
+
+BOOL CloseHandle(HANDLE object) {
+    const auto open = openFiles.find(reinterpret_cast<std::uintptr_t>(object) >> 4);
+    if (open == openFiles.end()) {
+        ++FakeCalls().badCloses["file"];
+        FakeSetLastError(6);  // ERROR_INVALID_HANDLE
+        return FALSE;
+    }
+    FakeRecordCall(L"CloseHandle(" + FakeQuoted(open->second.name.c_str()) + L")");
+    openFiles.erase(open);
+    FakeHandleClosed("file");
     return TRUE;
 }
 
@@ -154,12 +246,12 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
     const std::string name = procName;
     FakeRecordCall(L"GetProcAddress(" + std::wstring(module == FakeModule(1) ? L"kernel32" : L"other") +
                    L", \"" + std::wstring(name.begin(), name.end()) + L"\")");
-    if (module != FakeModule(1) || name != "SetDefaultDllDirectories" ||
-        !kernel.hasSetDefaultDllDirectories) {
-        FakeSetLastError(127);  // ERROR_PROC_NOT_FOUND
-        return nullptr;
-    }
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&FakeSetDefaultDllDirectories));
+    if (module == FakeModule(1) && name == "SetDefaultDllDirectories" && kernel.hasSetDefaultDllDirectories)
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&FakeSetDefaultDllDirectories));
+    if (module == FakeModule(1) && name == "SetProcessMitigationPolicy" && kernel.hasSetProcessMitigationPolicy)
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&FakeSetProcessMitigationPolicy));
+    FakeSetLastError(127);  // ERROR_PROC_NOT_FOUND
+    return nullptr;
 }
 
 BOOL SetDllDirectoryW(LPCWSTR pathName) {

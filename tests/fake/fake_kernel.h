@@ -43,9 +43,21 @@ struct FakeKernel {
     DWORD listError = 0;
     DWORD endError = ERROR_NO_MORE_FILES;
 
-    // Files CopyFileW can read, by full path, and what it wrote, by name.
+    // Process mitigations: whether kernel32 has SetProcessMitigationPolicy
+    // (Windows 7 has not), what it returns, and the policies it was given
+    // (policy number -> flags).
+    bool hasSetProcessMitigationPolicy = true;
+    BOOL setProcessMitigationPolicyResult = TRUE;
+    std::map<int, DWORD> mitigations;
+
+    // Files, by the name the program gives (a full path, or a bare name in
+    // the working directory), with their content: what CreateFileW finds and
+    // makes, ReadFile reads and WriteFile adds to. A name in createErrors
+    // cannot be created (a folder that refuses writing); one in writeErrors
+    // takes no writes.
     std::map<std::wstring, std::string> files;
-    std::map<std::wstring, std::string> copies;
+    std::map<std::wstring, DWORD> createErrors;
+    std::map<std::wstring, DWORD> writeErrors;
 };
 
 FakeKernel& TheFakeKernel();

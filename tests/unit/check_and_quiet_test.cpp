@@ -99,8 +99,10 @@ protected:
         for (const wchar_t* prefix :
              {L"MsiSetInternalUI", L"MsiOpenDatabaseW", L"MsiEnableLogW", L"MsiInstallProductW",
               L"RegDeleteKeyValueW", L"SetupDiCallClassInstaller", L"SetupUninstallOEMInfW",
-              L"CopyFileW", L"DeleteFileW", L"SetCurrentDirectoryW"})
+              L"DeleteFileW", L"SetCurrentDirectoryW"})
             for (const auto& call : FakeCallsStartingWith(prefix)) changes.push_back(call);
+        for (const auto& call : FakeCallsStartingWith(L"CreateFileW"))
+            if (call.find(L", 3, ") == std::wstring::npos) changes.push_back(call);  // not OPEN_EXISTING
         for (const auto& call : FakeCallsStartingWith(L"RegOpenKeyExW"))
             if (call.find(L"0x20219") == std::wstring::npos) changes.push_back(call);  // KEY_READ | 32-bit view only
         return changes;

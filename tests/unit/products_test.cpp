@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwctype>
 #include <string>
 #include <vector>
@@ -211,6 +212,54 @@ TEST_F(ProductsTest, EachFailingInstallerCallIsReportedAndTheRemovalGoesOn) {
     }
 }
 
+TEST_F(ProductsTest, TheInstallerLogIsMadeNewAndHeldUntilTheUninstallEnds) {
+    const std::wstring log = L"C:\\run\\{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}_uinstall.log";
+    struct Case {
+        const char* what;
+        bool there;
+        DWORD createError;
+        std::vector<std::string> lines;
+        std::wstring logSetting;
+    };
+    const Case cases[] = {
+        {"a free name", false, 0, {kFound, kOpened, kDescribed, kChanged, kCachePath, kRemoved},
+         L"MsiEnableLogW(0x1400, \"" + log + L"\", 3)"},
+        // An older log, or a link planted under its name: the name goes first.
+        {"a name already there", true, 0, {kFound, kOpened, kDescribed, kChanged, kCachePath, kRemoved},
+         L"MsiEnableLogW(0x1400, \"" + log + L"\", 3)"},
+        // A name that cannot be made new: the uninstall runs without a log.
+        {"a name that cannot be made", true, ERROR_FILE_EXISTS,
+         {kFound, kOpened, kDescribed, kChanged, "Can't create installer log file. Error: 80", kCachePath, kRemoved},
+         L"MsiEnableLogW(0x0, null, 0)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        OpenLog();
+        FakeMsiInstallProduct(kRow2, kRow2, kPackage, Package(true, true));
+        if (c.there) TheFakeKernel().files[log] = "planted";
+        if (c.createError != 0) TheFakeKernel().createErrors[log] = c.createError;
+
+        RemoveProduct(kPatched);
+
+        EXPECT_EQ(Console(), Join(c.lines));
+        EXPECT_EQ(FakeCallsStartingWith(L"MsiEnableLogW"), std::vector<std::wstring>{c.logSetting});
+        const auto& calls = FakeCalls().calls;
+        const auto at = [&](const std::wstring& call) {
+            return std::find(calls.begin(), calls.end(), call) - calls.begin();
+        };
+        EXPECT_EQ(at(L"DeleteFileW(\"" + log + L"\")") + 1,
+                  at(L"CreateFileW(\"" + log + L"\", 0x4, 0x3, 1, 0x200080)"));
+        EXPECT_EQ(FakeCallsStartingWith(L"MsiInstallProductW").size(), 1u);
+        if (c.createError == 0) {
+            EXPECT_EQ(TheFakeKernel().files[log], "");
+            EXPECT_LT(at(L"CreateFileW(\"" + log + L"\", 0x4, 0x3, 1, 0x200080)"), at(c.logSetting));
+            EXPECT_LT(at(FakeCallsStartingWith(L"MsiInstallProductW")[0]), at(L"CloseHandle(\"" + log + L"\")"));
+        }
+    }
+}
+
 TEST_F(ProductsTest, EveryRelatedProductIsListedFirstThenRemovedInOrder) {
     const wchar_t* const products[] = {L"{11111111-2222-3333-4444-555555555555}",
                                        L"{aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee}",
@@ -377,7 +426,7 @@ TEST_F(ProductsTest, ARunRemovesTheScannerProductsWithALogEach) {
     ASSERT_EQ(TheFakeMsi().installs.size(), 2u);
     for (std::size_t i = 0; i < 2; ++i) {
         EXPECT_EQ(TheFakeMsi().logSettings[i].mode, 0x1400u);
-        EXPECT_EQ(TheFakeMsi().logSettings[i].attributes, 2u);
+        EXPECT_EQ(TheFakeMsi().logSettings[i].attributes, 3u);  // flushed each line, appended to the new file
         EXPECT_EQ(TheFakeMsi().installs[i].packagePath, paths[i]);
         EXPECT_EQ(TheFakeMsi().installs[i].commandLine, L"REMOVE=ALL REBOOT=ReallySuppress");
         EXPECT_EQ(TheFakeMsi().installs[i].logFile, logs[i]);

@@ -34,7 +34,10 @@ void ReportFixture::TearDown() {
     EXPECT_EQ(FakeBadCloseCount(), 0) << "a handle was closed that was not open";
 }
 
-void ReportFixture::OpenLog() { OpenRunLog(); }
+void ReportFixture::OpenLog() {
+    OpenRunLog();
+    FakeCalls().calls.clear();  // what the run does after start-up, alone
+}
 
 std::string ReportFixture::RunLogText() const {
     std::ifstream in(dir_ / std::filesystem::path(RunLogName()), std::ios::binary);

@@ -15,7 +15,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Opens the run log in the test's own directory, as start-up does.
+    // Opens the run log in the test's own directory, as start-up does; the
+    // call log then starts empty.
     void OpenLog();
     // What the console received so far.
     std::string Console() const { return console_.str(); }

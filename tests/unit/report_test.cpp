@@ -112,13 +112,33 @@ TEST_F(ReportWriterTest, DiscardClosesAndDeletesTheLogOnce) {
     DiscardRunLog();
     EXPECT_FALSE(RunLogIsOpen());
     EXPECT_FALSE(RunLogExists());
-    EXPECT_EQ(FakeCallsStartingWith(L"DeleteFileW"),
-              std::vector<std::wstring>{L"DeleteFileW(\"nrvDrvCln-06-12-26-04-10-36-A3F.txt\")"});
+    // The held file is closed first: it does not let its name be deleted.
+    EXPECT_EQ(FakeCalls().calls, (std::vector<std::wstring>{
+                                     L"CloseHandle(\"nrvDrvCln-06-12-26-04-10-36-A3F.txt\")",
+                                     L"DeleteFileW(\"nrvDrvCln-06-12-26-04-10-36-A3F.txt\")"}));
 
     DiscardRunLog();  // not open any more: nothing is deleted
     EXPECT_EQ(FakeCallsStartingWith(L"DeleteFileW").size(), 1u);
     ReportLine("after");
     EXPECT_EQ(Console(), "something\nafter\n");
+}
+
+TEST_F(ReportWriterTest, TheRunLogIsANewFileOrNone) {
+    const std::wstring name = L"nrvDrvCln-06-12-26-04-10-36-A3F.txt";
+    for (bool there : {false, true}) {
+        SCOPED_TRACE(there);
+        TearDown();
+        SetUp();
+        // An earlier run's log of the same second, or a link planted under the name.
+        if (there) TheFakeKernel().files[name] = "planted";
+        OpenRunLog();
+        EXPECT_EQ(FakeCalls().calls,
+                  std::vector<std::wstring>{L"CreateFileW(\"" + name + L"\", 0x4, 0x3, 1, 0x200080)"});
+        EXPECT_EQ(RunLogIsOpen(), !there);
+        EXPECT_EQ(RunLogExists(), !there);
+        EXPECT_EQ(FakeOpenHandleCount(), there ? 0 : 1);  // held for the whole run
+        EXPECT_EQ(TheFakeKernel().files[name], there ? "planted" : "");
+    }
 }
 
 TEST(RunFolderFile, FullPathInTheWorkingDirectoryOrTheBareName) {

@@ -9,6 +9,7 @@
 #include "report/run_log.h"
 #include "run/dll_search.h"
 #include "run/run_cleanup.h"
+#include "run/run_program.h"
 #include "run/tables.h"
 #include "unit/clean_machine.h"
 #include "unit/report_fixture.h"
@@ -42,7 +43,7 @@ TEST_F(RunCleanupTest, AnswersOtherThanYesDeclineAndDiscardTheLog) {
         EXPECT_EQ(FakeCallsStartingWith(L"DeleteFileW").size(), 1u);
         EXPECT_EQ(TheFakeMsi().setInternalUICalls, 0);
         EXPECT_TRUE(FakeCallsStartingWith(L"RegOpenKeyExW").empty());
-        EXPECT_TRUE(FakeCallsStartingWith(L"CopyFileW").empty());
+        EXPECT_TRUE(FakeCallsStartingWith(L"CreateFileW").empty());
     }
 }
 
@@ -102,11 +103,11 @@ TEST_F(RunCleanupTest, RegistryMarkComesBeforeTheDevicesAndSetupLogsLast) {
     EXPECT_LT(first(L"RegOpenKeyExW"), first(L"SetupDiGetClassDevsW"));
     EXPECT_LT(first(L"RegOpenKeyExW"), first(L"GetWindowsDirectoryW"));
     ASSERT_LT(first(L"GetWindowsDirectoryW"), calls.size());
-    EXPECT_EQ(FakeCallsStartingWith(L"CopyFileW").size(), 4u);
     for (std::size_t i = first(L"GetWindowsDirectoryW"); i < calls.size(); ++i)
         EXPECT_TRUE(calls[i].rfind(L"GetWindowsDirectoryW", 0) == 0 ||
-                    calls[i].rfind(L"CopyFileW", 0) == 0)
+                    calls[i].rfind(L"CreateFileW(\"C:\\windows\\", 0) == 0)
             << "after the setup logs: " << calls[i].c_str();
+    EXPECT_EQ(FakeCallsStartingWith(L"CreateFileW(\"C:\\windows\\").size(), 4u);
 }
 
 TEST_F(RunCleanupTest, FailedArchitectureCheckEndsTheRunAndKeepsTheLog) {
@@ -155,6 +156,37 @@ TEST(Tables, MatchTheTestData) {
         for (const wchar_t* const* entry = table; *entry != nullptr; ++entry)
             entries.emplace_back(*entry, *entry + std::wcslen(*entry));
         EXPECT_EQ(entries, TestTable(kind));
+    }
+}
+
+TEST_F(RunCleanupTest, JunctionsOfOtherUsersAreRefusedBeforeTheFirstFileWhereWindowsCan) {
+    const std::vector<std::wstring> lookUp{L"GetModuleHandleW(\"kernel32.dll\")",
+                                           L"GetProcAddress(kernel32, \"SetProcessMitigationPolicy\")"};
+    const std::wstring runLog = L"CreateFileW(\"nrvDrvCln-06-12-26-04-10-36-A3F.txt\", 0x4, 0x3, 1, 0x200080)";
+    struct Case {
+        const char* what;
+        bool present;
+        BOOL result;
+        const wchar_t* commandLine;
+        std::vector<std::wstring> after;
+    };
+    const Case cases[] = {
+        {"Windows 10 22H2, 11", true, TRUE, L"prog.exe", {L"SetProcessMitigationPolicy(16, 0x1, 4)", runLog}},
+        {"Windows 7", false, TRUE, L"prog.exe", {runLog}},
+        {"Windows 8 to 10 21H2", true, FALSE, L"prog.exe", {L"SetProcessMitigationPolicy(16, 0x1, 4)", runLog}},
+        {"options: no log yet", true, TRUE, L"prog.exe /quiet", {L"SetProcessMitigationPolicy(16, 0x1, 4)"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        TheFakeKernel().hasSetProcessMitigationPolicy = c.present;
+        TheFakeKernel().setProcessMitigationPolicyResult = c.result;
+        std::wstring commandLine = c.commandLine;
+        EXPECT_EQ(StartUp(commandLine.data()), c.after.back() == runLog);
+        std::vector<std::wstring> expected = lookUp;
+        expected.insert(expected.end(), c.after.begin(), c.after.end());
+        EXPECT_EQ(FakeCalls().calls, expected);
     }
 }
 

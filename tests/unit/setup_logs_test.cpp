@@ -6,14 +6,20 @@
 
 namespace {
 
-// The four copies, in order, for a Windows directory.
-std::vector<std::wstring> CopyCalls(const std::wstring& windows) {
-    return {
-        L"CopyFileW(\"" + windows + L"\\DPInst.log\", \"DPInst.log\", 0)",
-        L"CopyFileW(\"" + windows + L"\\inf\\setupapi.dev.log\", \"setupapi.dev.log\", 0)",
-        L"CopyFileW(\"" + windows + L"\\inf\\setupapi.setup.log\", \"setupapi.setup.log\", 0)",
-        L"CopyFileW(\"" + windows + L"\\setupapi.log\", \"setupapiXP.log\", 0)",
-    };
+// The four sources, opened in order to be read, for a Windows directory.
+std::vector<std::wstring> SourceOpens(const std::wstring& windows) {
+    std::vector<std::wstring> opens;
+    for (const wchar_t* source : {L"\\DPInst.log", L"\\inf\\setupapi.dev.log", L"\\inf\\setupapi.setup.log",
+                                  L"\\setupapi.log"})
+        opens.push_back(L"CreateFileW(\"" + windows + source + L"\", 0x80000000, 0x7, 3, 0x8000000)");
+    return opens;
+}
+
+std::vector<std::wstring> SourceOpens(const std::vector<std::wstring>& calls) {
+    std::vector<std::wstring> opens;
+    for (const std::wstring& call : calls)
+        if (call.find(L", 3, ") != std::wstring::npos) opens.push_back(call);
+    return opens;
 }
 
 class SetupLogsTest : public ReportFixture {};
@@ -26,17 +32,60 @@ TEST_F(SetupLogsTest, CopiesInOrderOverOlderCopiesSkippingAMissingLogSilently) {
         {L"C:\\windows\\setupapi.log", "xp"},
         {L"C:\\windows\\inf\\DPInst.log", "DPInst.log is not looked for in inf"},
     };
-    kernel.copies = {{L"setupapi.dev.log", "old dev"}, {L"setupapiXP.log", "old xp"}};
+    // An older copy, possibly a link planted under the name: it is removed,
+    // and the copy is made as a new file that follows no link.
+    kernel.files[L"setupapi.dev.log"] = "old dev";
+    kernel.files[L"setupapiXP.log"] = "old xp";
+    kernel.files[L"DPInst.log"] = "older DPInst.log, kept: nothing replaces it";
     OpenLog();
 
     CollectSetupLogs();
 
-    EXPECT_EQ(FakeCallsStartingWith(L"CopyFileW"), CopyCalls(L"C:\\windows"));
-    const std::map<std::wstring, std::string> copies = {
-        {L"setupapi.dev.log", "dev"}, {L"setupapi.setup.log", "setup"}, {L"setupapiXP.log", "xp"}};
-    EXPECT_EQ(kernel.copies, copies);
+    EXPECT_EQ(SourceOpens(FakeCallsStartingWith(L"CreateFileW")), SourceOpens(L"C:\\windows"));
+    EXPECT_EQ(FakeCallsStartingWith(L"DeleteFileW"),
+              (std::vector<std::wstring>{L"DeleteFileW(\"setupapi.dev.log\")", L"DeleteFileW(\"setupapi.setup.log\")",
+                                         L"DeleteFileW(\"setupapiXP.log\")"}));
+    const std::vector<std::wstring> made = FakeCallsStartingWith(L"CreateFileW(\"setupapi.dev.log\"");
+    EXPECT_EQ(made, std::vector<std::wstring>{L"CreateFileW(\"setupapi.dev.log\", 0x40000000, 0x3, 1, 0x200080)"});
+    EXPECT_EQ(kernel.files[L"setupapi.dev.log"], "dev");
+    EXPECT_EQ(kernel.files[L"setupapi.setup.log"], "setup");
+    EXPECT_EQ(kernel.files[L"setupapiXP.log"], "xp");
+    EXPECT_EQ(kernel.files[L"DPInst.log"], "older DPInst.log, kept: nothing replaces it");
     EXPECT_EQ(Console(), "");
     EXPECT_EQ(RunLogText(), "");
+}
+
+TEST_F(SetupLogsTest, ACopyThatCannotBeMadeWholeLeavesNoFileAndNoWord) {
+    struct Case {
+        const char* what;
+        std::map<std::wstring, DWORD> createErrors, writeErrors;
+    };
+    const std::string big(200 * 1024 + 7, 'b');  // several reads
+    const Case cases[] = {
+        {"made whole over several reads", {}, {}},
+        {"the name cannot be made new", {{L"setupapiXP.log", ERROR_FILE_EXISTS}}, {}},
+        {"the folder refuses writing", {{L"setupapiXP.log", 5}}, {}},
+        {"the disk fills up", {}, {{L"setupapiXP.log", 112}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        auto& kernel = TheFakeKernel();
+        kernel.files[L"C:\\windows\\setupapi.log"] = big;
+        kernel.createErrors = c.createErrors;
+        kernel.writeErrors = c.writeErrors;
+        OpenLog();
+
+        CollectSetupLogs();
+
+        EXPECT_EQ(kernel.files.count(L"setupapiXP.log"), c.createErrors.empty() && c.writeErrors.empty() ? 1u : 0u);
+        if (kernel.files.count(L"setupapiXP.log") != 0) {
+            EXPECT_EQ(kernel.files[L"setupapiXP.log"], big);
+        }
+        EXPECT_EQ(Console(), "");
+        EXPECT_EQ(RunLogText(), "");
+    }
 }
 
 TEST_F(SetupLogsTest, UsesExactlyTheCharactersOfTheWindowsDirectoryHoweverLong) {
@@ -62,8 +111,8 @@ TEST_F(SetupLogsTest, UsesExactlyTheCharactersOfTheWindowsDirectoryHoweverLong) 
         CollectSetupLogs();
 
         EXPECT_EQ(FakeCallsStartingWith(L"GetWindowsDirectoryW"), c.reads);
-        EXPECT_EQ(FakeCallsStartingWith(L"CopyFileW"), CopyCalls(c.directory));
-        EXPECT_EQ(TheFakeKernel().copies, (std::map<std::wstring, std::string>{{L"setupapiXP.log", "xp"}}));
+        EXPECT_EQ(SourceOpens(FakeCallsStartingWith(L"CreateFileW")), SourceOpens(c.directory));
+        EXPECT_EQ(TheFakeKernel().files[L"setupapiXP.log"], "xp");
     }
 }
 
@@ -84,7 +133,7 @@ TEST_F(SetupLogsTest, CopiesNothingWhenTheWindowsDirectoryCannotBeRead) {
         CollectSetupLogs();
 
         EXPECT_EQ(FakeCallsStartingWith(L"GetWindowsDirectoryW").size(), results.size());
-        EXPECT_TRUE(FakeCallsStartingWith(L"CopyFileW").empty());
+        EXPECT_TRUE(SourceOpens(FakeCallsStartingWith(L"CreateFileW")).empty());
         EXPECT_EQ(Console(), "");
         EXPECT_EQ(RunLogText(), "");
     }

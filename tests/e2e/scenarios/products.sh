@@ -93,7 +93,8 @@ others=${E2E_CLEAN_REPORT#"$E2E_CLEAN_PRODUCTS"}
 mapfile -t lines < <(
     check '{6B1D2E40-3C8F-4a7e-91D5-2E7A4C0B93F1}'
     printf '%s\n' "$(found "$TWIN_A")" "$opened" "$changed" "$(path "$TWIN_A")" "$removed"
-    printf '%s\n' "$(found "$TWIN_B")" "$opened" "$changed" "$(path "$TWIN_B")" "$removed"
+    printf '%s\n' "$(found "$TWIN_B")" "$opened" "$changed" "Can't create installer log file. Error: 80" \
+        "$(path "$TWIN_B")" "$removed"
     check '{5E93A1C7-0D42-4b6f-A2E8-7C19D3F5046B}'
     printf '%s\n' "$(found "$PATCHED")" "$opened" \
         "Invalid condition description string: This driver can't be installed on this version of Windows." \
@@ -104,6 +105,15 @@ mapfile -t lines < <(
         "Restart the computer to finish the removal."
 )
 e2e_lines report "${lines[@]}"
+# Links planted under installer-log names: a second hard link of a file
+# outside is replaced by a new file; a dangling symbolic link cannot be
+# replaced under Wine (its DeleteFileW follows the link), so that product is
+# uninstalled without a log, and the link's target is never made.
+outside=$E2E_WORK/outside
+mkdir -p "$outside" "$E2E_WORK/run1"
+printf 'not for the installer to write\r\n' >"$outside/hard"
+ln "$outside/hard" "$E2E_WORK/run1/${TWIN_A}_uinstall.log"
+ln -s "$outside/dangling" "$E2E_WORK/run1/${TWIN_B}_uinstall.log"
 export NRV_E2E_HOLD_REMOVAL=1
 E2E_STDERR=$E2E_WORK/run1-trace WINEDEBUG=trace+msi e2e_run 'y\n' "$E2E_WORK/run1"
 unset NRV_E2E_HOLD_REMOVAL
@@ -114,13 +124,18 @@ expect_lines "run 1: run log" "$log" "$E2E_BANNER$report$others"
 e2e_expect_eq "run 1: files left" "$(e2e_files "$E2E_WORK/run1")" "$(printf '%s\n' "$(basename "$log")" \
     "${PATCHED}_uinstall.log" "${TWIN_A}_uinstall.log" "${TWIN_B}_uinstall.log" "${PLAIN}_uinstall.log" \
     $E2E_CLEAN_FILES | LC_ALL=C sort)"
+e2e_expect_bytes "run 1: hard-linked file untouched" "$outside/hard" $'not for the installer to write\r\n'
+e2e_expect_eq "run 1: dangling link's target not made" "$(ls "$outside")" hard
+e2e_expect_eq "run 1: installer log a new file" "$(stat -c '%F %h' "$E2E_WORK/run1/${TWIN_A}_uinstall.log")" "regular file 1"
 for code in "$TWIN_A" "$PATCHED"; do
     grep -qF "ProductCode = $code" "$E2E_WORK/run1/${code}_uinstall.log" &&
         e2e_pass "run 1: installer log of $code" || e2e_fail "run 1: ${code}_uinstall.log is not that product's log"
 done
 run1_windows="Z:${E2E_WORK//\//\\\\}\\\\run1\\\\"
-for code in "$TWIN_A" "$TWIN_B" "$PATCHED" "$PLAIN"; do
-    grep -qF "MsiEnableLogW 0x1400, L\"$run1_windows${code}_uinstall.log\", 0x2" "$E2E_WORK/run1-trace" &&
+grep -qE "MsiEnableLogW 0(x0)?, \\(null\\), 0(x0)?$" "$E2E_WORK/run1-trace" &&
+    e2e_pass "run 1: no installer log where none could be made" || e2e_fail "run 1: logging not switched off"
+for code in "$TWIN_A" "$PATCHED" "$PLAIN"; do
+    grep -qF "MsiEnableLogW 0x1400, L\"$run1_windows${code}_uinstall.log\", 0x3" "$E2E_WORK/run1-trace" &&
         e2e_pass "run 1: installer log of $code by its full path" ||
         e2e_fail "run 1: installer log of $code not by its full path"
 done

@@ -1,0 +1,24 @@
+#include "platform/new_file.h"
+
+namespace {
+
+OwnedFile Owned(HANDLE file) { return OwnedFile(file == INVALID_HANDLE_VALUE ? nullptr : file); }
+
+}  // namespace
+
+OwnedFile OpenFileToRead(const wchar_t* path) {
+    return Owned(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+OwnedFile CreateNewFile(const wchar_t* path, DWORD access) {
+    // No FILE_SHARE_DELETE: nobody can swap the name for a link while the
+    // file is held open.
+    return Owned(CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+OwnedFile ReplaceWithNewFile(const wchar_t* path, DWORD access) {
+    DeleteFileW(path);
+    return CreateNewFile(path, access);
+}
