@@ -37,12 +37,14 @@ grep -q "TERMINAL_SERVICE_AWARE" <<<"$headers" && ok "terminal-server aware" || 
 functions=$("$pe_imports" imports "$exe")
 # Nor any other function that Windows 7 lacks (without its updates): the
 # loader would refuse the program before it prints anything.
-newer=$(grep -E " (SetDefaultDllDirectories|AddDllDirectory|RemoveDllDirectory|GetSystemTimePreciseAsFileTime|CreateFile2|SetThreadDescription|GetCurrentPackageId)$" <<<"$functions" || true)
+newer=$(grep -E " (SetDefaultDllDirectories|SetProcessMitigationPolicy|AddDllDirectory|RemoveDllDirectory|GetSystemTimePreciseAsFileTime|CreateFile2|SetThreadDescription|GetCurrentPackageId)$" <<<"$functions" || true)
 [[ -z $newer ]] && ok "imports nothing newer than Windows 7" || fail "imports what Windows 7 lacks: $(echo $newer)"
 for function in GetProcAddress SetDllDirectoryW LoadLibraryW; do
     grep -qx "import kernel32.dll $function" <<<"$functions" || fail "does not import $function"
 done
-grep -aq "SetDefaultDllDirectories" "$exe" && ok "looks SetDefaultDllDirectories up" || fail "does not look SetDefaultDllDirectories up"
+for function in SetDefaultDllDirectories SetProcessMitigationPolicy; do
+    grep -aq "$function" "$exe" && ok "looks $function up" || fail "does not look $function up"
+done
 grep -q "^delay msi\.dll " <<<"$functions" && ok "delay-loads msi.dll" || fail "no delay-load of msi.dll"
 missing=0
 for function in $(grep -oE '^ +Msi[A-Za-z]+' "$source_dir/cmake/msi-x64.def"); do
