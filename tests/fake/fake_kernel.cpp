@@ -7,6 +7,7 @@
 #include <cstring>
 #include <cwchar>
 #include <string_view>
+#include <utility>
 
 #include "platform/ascii_case.h"
 
@@ -15,16 +16,36 @@ namespace {
 FakeKernel kernel;
 const FakeResetRegistration reset([] { kernel = FakeKernel{}; });
 
+// Objects behind the handles of one kind, emptied with the platform.
+template <typename Object>
+class HandleTable {
+public:
+    HandleTable() : reset_([] { Table().clear(); }) {}
+    HANDLE Open(Object object) {
+        static std::uintptr_t next = 1;
+        const std::uintptr_t number = next++;
+        Table()[number] = std::move(object);
+        return reinterpret_cast<HANDLE>(number << 4);
+    }
+    Object* Find(HANDLE handle) {
+        const auto found = Table().find(reinterpret_cast<std::uintptr_t>(handle) >> 4);
+        return found == Table().end() ? nullptr : &found->second;
+    }
+    bool Close(HANDLE handle) { return Table().erase(reinterpret_cast<std::uintptr_t>(handle) >> 4) != 0; }
+
+private:
+    static std::map<std::uintptr_t, Object>& Table() {
+        static std::map<std::uintptr_t, Object> table;
+        return table;
+    }
+    FakeResetRegistration reset_;
+};
+
 struct Listing {
     std::vector<std::wstring> names;  // matching the pattern, in order
     std::size_t next = 0;
 };
-std::map<std::uintptr_t, Listing> listings;
-std::uintptr_t nextListing = 1;
-const FakeResetRegistration resetListings([] {
-    listings.clear();
-    nextListing = 1;
-});
+HandleTable<Listing> listings;
 
 bool SameIgnoringCase(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size()) return false;
@@ -55,12 +76,7 @@ struct OpenFile {
     std::wstring name;
     std::size_t position = 0;
 };
-std::map<std::uintptr_t, OpenFile> openFiles;
-std::uintptr_t nextFile = 1;
-const FakeResetRegistration resetFiles([] {
-    openFiles.clear();
-    nextFile = 1;
-});
+HandleTable<OpenFile> openFiles;
 
 std::wstring Hex(DWORD value) {
     wchar_t text[16];
@@ -166,53 +182,51 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
         }
         kernel.files[fileName] = "";
     }
-    const std::uintptr_t number = nextFile++;
-    openFiles[number] = OpenFile{fileName};
     FakeHandleOpened("file");
-    return reinterpret_cast<HANDLE>(number << 4);
+    return openFiles.Open(OpenFile{fileName});
 }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD numberOfBytesToRead, LPDWORD numberOfBytesRead, LPOVERLAPPED) {
-    const auto open = openFiles.find(reinterpret_cast<std::uintptr_t>(file) >> 4);
-    if (open == openFiles.end()) {
+    OpenFile* const open = openFiles.Find(file);
+    if (open == nullptr) {
         FakeSetLastError(6);  // ERROR_INVALID_HANDLE
         return FALSE;
     }
-    const std::string& content = kernel.files[open->second.name];
+    const std::string& content = kernel.files[open->name];
     const std::size_t count =
-        std::min<std::size_t>(numberOfBytesToRead, content.size() - std::min(content.size(), open->second.position));
-    std::memcpy(buffer, content.data() + open->second.position, count);
-    open->second.position += count;
+        std::min<std::size_t>(numberOfBytesToRead, content.size() - std::min(content.size(), open->position));
+    std::memcpy(buffer, content.data() + open->position, count);
+    open->position += count;
     *numberOfBytesRead = static_cast<DWORD>(count);
     return TRUE;
 }
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD numberOfBytesToWrite, LPDWORD numberOfBytesWritten,
                LPOVERLAPPED) {
-    const auto open = openFiles.find(reinterpret_cast<std::uintptr_t>(file) >> 4);
-    if (open == openFiles.end()) {
+    OpenFile* const open = openFiles.Find(file);
+    if (open == nullptr) {
         FakeSetLastError(6);  // ERROR_INVALID_HANDLE
         return FALSE;
     }
-    const auto refused = kernel.writeErrors.find(open->second.name);
+    const auto refused = kernel.writeErrors.find(open->name);
     if (refused != kernel.writeErrors.end()) {
         FakeSetLastError(refused->second);
         return FALSE;
     }
-    kernel.files[open->second.name].append(static_cast<const char*>(buffer), numberOfBytesToWrite);
+    kernel.files[open->name].append(static_cast<const char*>(buffer), numberOfBytesToWrite);
     *numberOfBytesWritten = numberOfBytesToWrite;
     return TRUE;
 }
 
 BOOL CloseHandle(HANDLE object) {
-    const auto open = openFiles.find(reinterpret_cast<std::uintptr_t>(object) >> 4);
-    if (open == openFiles.end()) {
+    OpenFile* const open = openFiles.Find(object);
+    if (open == nullptr) {
         ++FakeCalls().badCloses["file"];
         FakeSetLastError(6);  // ERROR_INVALID_HANDLE
         return FALSE;
     }
-    FakeRecordCall(L"CloseHandle(" + FakeQuoted(open->second.name.c_str()) + L")");
-    openFiles.erase(open);
+    FakeRecordCall(L"CloseHandle(" + FakeQuoted(open->name.c_str()) + L")");
+    openFiles.Close(object);
     FakeHandleClosed("file");
     return TRUE;
 }
@@ -296,29 +310,27 @@ HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findFileData) {
     }
     FillEntry(findFileData, listing.names[0]);
     listing.next = 1;
-    const std::uintptr_t number = nextListing++;
-    listings[number] = listing;
     FakeHandleOpened("find");
-    return reinterpret_cast<HANDLE>(number << 4);
+    return listings.Open(std::move(listing));
 }
 
 BOOL FindNextFileW(HANDLE findFile, LPWIN32_FIND_DATAW findFileData) {
-    const auto listing = listings.find(reinterpret_cast<std::uintptr_t>(findFile) >> 4);
-    if (listing == listings.end()) {
+    Listing* const listing = listings.Find(findFile);
+    if (listing == nullptr) {
         FakeSetLastError(6);  // ERROR_INVALID_HANDLE
         return FALSE;
     }
-    if (listing->second.next >= listing->second.names.size()) {
+    if (listing->next >= listing->names.size()) {
         FakeSetLastError(kernel.endError);
         return FALSE;
     }
-    FillEntry(findFileData, listing->second.names[listing->second.next++]);
+    FillEntry(findFileData, listing->names[listing->next++]);
     return TRUE;
 }
 
 BOOL FindClose(HANDLE findFile) {
     FakeRecordCall(L"FindClose()");
-    if (listings.erase(reinterpret_cast<std::uintptr_t>(findFile) >> 4) == 0) {
+    if (!listings.Close(findFile)) {
         ++FakeCalls().badCloses["find"];
         return FALSE;
     }
