@@ -38,7 +38,8 @@ gtest_discover_tests(nrv_unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 30)
 include(${CMAKE_SOURCE_DIR}/tests/e2e/E2E.cmake)
 
 # A short fuzzing run of the fuzz preset's target, starting from the seed
-# corpus kept in the repository (README, Testing, tells how to run long).
+# corpus kept in the repository (tests/README.md, "What they cover", tells how
+# to run long).
 add_test(NAME fuzz_short COMMAND bash ${CMAKE_SOURCE_DIR}/tests/fuzz/short_run.sh
          ${NRV_FUZZ_BUILD_DIR}/nrv_fuzz ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus)
 set_tests_properties(fuzz_short PROPERTIES TIMEOUT 300)

@@ -1,8 +1,9 @@
 #!/bin/bash
 # Builds both programs and packs a release:
 #   scripts/package.sh [--no-build] [FOLDER]        (FOLDER: build/package)
-# FOLDER/NrvDriverCleanup-<version>.zip holds both programs, README.md and
-# SHA256SUMS; FOLDER/NrvDriverCleanup-<version>-symbols.zip the programs'
+# FOLDER/NrvDriverCleanup-<version>.zip holds both programs, README.md, CHANGES.md,
+# RELEASING.md, the deployment kit (deploy/) and SHA256SUMS, the checksums of
+# every other file in it; FOLDER/NrvDriverCleanup-<version>-symbols.zip the programs'
 # debug files. With --no-build it packs the programs already built.
 #
 # Signing (Authenticode, SHA-256): NRV_SIGN_PFX names a PKCS#12 file with the
@@ -60,17 +61,20 @@ for program in "${programs[@]}"; do
     cp "$program.debug" "$stage/symbols/$name-symbols/"
 done
 [[ -n $pfx ]] || echo "unsigned: NRV_SIGN_PFX and NRV_SIGN_PASSWORD_FILE are not set"
-cp README.md "$stage/release/$name/"
-(cd "$stage/release/$name" && sha256sum -- * >SHA256SUMS)
+cp -r README.md RELEASING.md CHANGES.md deploy "$stage/release/$name/"
+# Every file, by its path in the folder (deploy/install.cmd), in name order.
+(cd "$stage/release/$name" && find . -type f -printf '%P\n' | sort | xargs -d '\n' sha256sum -- >"$stage/SHA256SUMS" &&
+    mv "$stage/SHA256SUMS" .)
 
-# zip without extra fields (no owner, no access time), the files in name
-# order, fixed modes and times.
+# zip without extra fields (no owner, no access time) or folder entries, the
+# files in name order, fixed modes and times.
 pack() {
     local folder=$1 zip=$2
-    chmod 644 "$folder"/*
-    touch -d "@$mtime" "$folder"/*
+    find "$folder" -type d -exec chmod 755 {} +
+    find "$folder" -type f -exec chmod 644 {} +
+    find "$folder" -exec touch -d "@$mtime" {} +
     rm -f "$zip"
-    (cd "$(dirname "$folder")" && TZ=UTC zip -X -D -q "$zip" "$(basename "$folder")"/*)
+    (cd "$(dirname "$folder")" && find "$(basename "$folder")" -type f | sort | TZ=UTC zip -X -D -q "$zip" -@)
     echo "$zip"
 }
 pack "$stage/release/$name" "$out/$name.zip"

@@ -21,6 +21,9 @@ bool ReadOption(const std::wstring& argument, Options& options) {
     if (name.size() > kLogdirLength && name.starts_with(L"logdir:")) {
         if (!SetOnce(options.hasLogFolder)) return false;
         options.logFolder = argument.substr(1 + kLogdirLength);  // as given, letter case kept
+        // A Windows path holds no '"': a trailing one is the C runtime's
+        // reading of "\"" that ends a quoted "/logdir:C:\logs\"; it was a backslash.
+        if (options.logFolder.back() == L'"') options.logFolder.back() = L'\\';
         return true;
     }
     return false;

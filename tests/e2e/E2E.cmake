@@ -15,6 +15,7 @@ set(NRV_E2E_COMMON_ENV
     NRV_WINE64=${NRV_WINE64}
     NRV_WINESERVER=${NRV_WINESERVER}
     NRV_EXE64=${NRV_EXE64}
+    NRV_EXE32=${NRV_EXE32}
     NRV_E2E_DIR=${NRV_E2E_DIR}
     NRV_E2E_BUILD=${CMAKE_BINARY_DIR}/e2e
     NRV_VERSION=${PROJECT_VERSION})
@@ -120,7 +121,6 @@ set_tests_properties(e2e_x86_emulation_off PROPERTIES FIXTURES_CLEANUP x86_emula
 set(NRV_X86_ENV ${NRV_E2E_COMMON_ENV}
     NRV_E2E_ARCH=x86
     NRV_WINE32=${NRV_WINE32}
-    NRV_EXE32=${NRV_EXE32}
     NRV_FIXTURES=${NRV_WIN32_BUILD_DIR}/fixtures
     NRV_X86_STATE=${NRV_X86_STATE})
 # win32: a 32-bit Windows; win64: a 64-bit Windows, where the program runs
@@ -137,8 +137,13 @@ foreach(name_and_winearch ${NRV_E2E_X86_SCENARIOS})
     string(REPLACE ":" ";" name_and_winearch ${name_and_winearch})
     list(GET name_and_winearch 0 name)
     list(GET name_and_winearch 1 winearch)
-    add_test(NAME e2e_x86_${name} COMMAND bash ${NRV_E2E_DIR}/scenarios/${name}.sh)
-    set_tests_properties(e2e_x86_${name} PROPERTIES
+    # A scenario that runs for x86 and wow64 has e2e_x86_NAME and e2e_wow64_NAME.
+    set(test e2e_x86_${name})
+    if(winearch STREQUAL "win64" AND "${name}:win32" IN_LIST NRV_E2E_X86_SCENARIOS)
+        set(test e2e_wow64_${name})
+    endif()
+    add_test(NAME ${test} COMMAND bash ${NRV_E2E_DIR}/scenarios/${name}.sh)
+    set_tests_properties(${test} PROPERTIES
         ENVIRONMENT "${NRV_X86_ENV};NRV_TEMPLATE_PREFIX=${NRV_TEMPLATE_PREFIX}-${winearch}"
         FIXTURES_REQUIRED "x86_emulation;x86_template_${winearch}"
         SKIP_RETURN_CODE 77 TIMEOUT 300)

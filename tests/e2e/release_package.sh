@@ -2,7 +2,7 @@
 # Packs the built programs as a release three times: twice unsigned (in
 # another time zone and umask the second time), which must give the same
 # zips, and once signed with a throwaway code-signing certificate. Checks
-# SHA256SUMS, the signatures, that removing a signature gives back the
+# SHA256SUMS (every file, deploy/ too), the signatures, that removing a signature gives back the
 # unsigned program byte for byte, that the symbols are the programs' own, and
 # that the password reaches no output.
 source "$(dirname "$0")/../check.sh"
@@ -42,9 +42,11 @@ for release in unsigned signed; do
     (cd "$work/$release/x/$name" && sha256sum --quiet -c SHA256SUMS) \
         && ok "$release: SHA256SUMS verifies" || fail "$release: SHA256SUMS does not verify"
     listed=$(awk '{print $2}' "$work/$release/x/$name/SHA256SUMS" | sort)
-    files=$(cd "$work/$release/x/$name" && ls | grep -vx SHA256SUMS | sort)
+    files=$(cd "$work/$release/x/$name" && find . -type f -printf '%P\n' | grep -vx SHA256SUMS | sort)
     [[ $listed == "$files" ]] && ok "$release: SHA256SUMS covers every file" \
         || fail "$release: SHA256SUMS lists $(echo $listed), the zip holds $(echo $files)"
+    diff -r "$source_dir/deploy" "$work/$release/x/$name/deploy" >/dev/null && ok "$release: the zip holds deploy/" \
+        || fail "$release: deploy/ in the zip is not the sources' deploy/"
 done
 
 for arch in x64 x86; do

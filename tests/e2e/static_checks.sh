@@ -72,4 +72,16 @@ grep -qx "Nerovan Driver Cleanup utility" <<<"$versions" && ok "product name" ||
 grep -qxF "$NRV_VERSION" <<<"$versions" && ok "version $NRV_VERSION" || fail "no version $NRV_VERSION in the version resource"
 grep -aqF "version=\"$NRV_VERSION.0\"" "$exe" && ok "manifest version $NRV_VERSION.0" || fail "no version $NRV_VERSION.0 in the manifest"
 
+# deploy/detect.ps1, which PowerShell cannot run here: Configuration Manager
+# reads a detection script's non-zero exit code, or anything on its error
+# stream, as a failed detection ("Unknown"), not as "not installed". It ends
+# with "exit 0", has no other exit, and writes nothing to the error stream.
+if [[ $arch == x64 ]]; then
+    detect=$(sed 's/#.*//; s/\r$//' "$source_dir/deploy/detect.ps1" | grep -v '^[[:space:]]*$')
+    wrong=$(grep -inE '\bexit\b|\bthrow\b|write-(error|warning)|\[console\]::error|errorline|::exit|2>&1' <<<"$detect" |
+        grep -vx '[0-9]*:exit 0' || true)
+    [[ -z $wrong && $(tail -n 1 <<<"$detect") == "exit 0" ]] && ok "detect.ps1 always exits 0, writes no error" ||
+        fail "detect.ps1 may exit non-zero or write to the error stream: $(echo $wrong) (last line: $(tail -n 1 <<<"$detect"))"
+fi
+
 check_done

@@ -33,6 +33,9 @@ TEST(Options, WindowsStyleEachOnceAndCheckAlone) {
         {{L"/Check"}, true, false, true, false, nullptr},
         {{L"-quiet", L"/LogDir:C:\\Logs Here"}, true, false, false, true, L"C:\\Logs Here"},
         {{L"/logdir:D:\\x"}, true, false, false, false, L"D:\\x"},
+        // "/logdir:C:\logs\" and "/logdir:C:\" as the C runtime hands them over.
+        {{L"/quiet", L"/logdir:C:\\logs\""}, true, false, false, true, L"C:\\logs\\"},
+        {{L"/logdir:C:\""}, true, false, false, false, L"C:\\"},
         {{L"/check", L"/?"}, true, true, true, false, nullptr},
         {{L"/check", L"/quiet"}, false},
         {{L"/check", L"/logdir:C:\\x"}, false},

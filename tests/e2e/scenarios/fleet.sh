@@ -1,8 +1,8 @@
 #!/bin/bash
 # arch: x64 x86
 # Run as a fleet tool runs it: the answer comes from a file, and the outcome
-# is read from the exit code and the run log, as README ("Running it on many
-# machines") tells administrators to read it.
+# is read from the exit code and the run log, as deploy/README.md ("The plain
+# run with an answer") tells administrators to read it.
 source "$NRV_E2E_DIR/lib.sh"
 source "$NRV_E2E_DIR/expected_clean_machine.sh"
 

@@ -1,0 +1,53 @@
+@echo off
+rem Removes the Nerovan scanner drivers, unattended, as a deployment tool runs
+rem it (Intune Win32 app, Configuration Manager Script Installer, PsExec -s):
+rem copies the program for this Windows into Program Files\NrvDriverCleanup,
+rem runs it with /quiet and its logs in %SystemRoot%\Logs\NrvDriverCleanup,
+rem and exits with its exit code (0, 3010, 1618, 1603). A step of its own that
+rem fails: one line saying which, exit code 1603. Both programs must lie beside
+rem this file. See deploy\README.md.
+rem
+rem Only administrators can write under Program Files and the Windows folder,
+rem so no other user can plant or swap the program or a log there.
+rem No parenthesised blocks: a path with "(x86)" in it would end one early.
+setlocal
+set "NRV_PROGRAM="
+if /i "%PROCESSOR_ARCHITECTURE%"=="ARM64" goto arm64
+if /i "%PROCESSOR_ARCHITEW6432%"=="ARM64" goto arm64
+rem Intune runs this script as a 32-bit process on 64-bit Windows: there
+rem PROCESSOR_ARCHITEW6432 names the machine and ProgramW6432 is the native
+rem Program Files (ProgramFiles is "Program Files (x86)").
+set "NRV_PROGRAM=NrvDriverCleanupx86.exe"
+set "NRV_FOLDER=%ProgramFiles%\NrvDriverCleanup"
+if /i "%PROCESSOR_ARCHITECTURE%"=="AMD64" set "NRV_PROGRAM=NrvDriverCleanupx64.exe"
+if /i "%PROCESSOR_ARCHITEW6432%"=="AMD64" set "NRV_PROGRAM=NrvDriverCleanupx64.exe"
+if "%NRV_PROGRAM%"=="NrvDriverCleanupx64.exe" if defined ProgramW6432 set "NRV_FOLDER=%ProgramW6432%\NrvDriverCleanup"
+set "NRV_LOGS=%SystemRoot%\Logs\NrvDriverCleanup"
+
+if not exist "%~dp0%NRV_PROGRAM%" goto no_program
+rem "folder\*" exists for a folder only (Wine's cmd finds a file as "file\" too).
+if not exist "%NRV_FOLDER%\*" mkdir "%NRV_FOLDER%" >nul 2>&1
+if not exist "%NRV_FOLDER%\*" goto no_folder
+if not exist "%NRV_LOGS%\*" mkdir "%NRV_LOGS%" >nul 2>&1
+if not exist "%NRV_LOGS%\*" goto no_logs
+copy /y "%~dp0%NRV_PROGRAM%" "%NRV_FOLDER%\%NRV_PROGRAM%" >nul 2>&1
+if errorlevel 1 goto no_copy
+
+"%NRV_FOLDER%\%NRV_PROGRAM%" /quiet "/logdir:%NRV_LOGS%"
+exit /b %ERRORLEVEL%
+
+:arm64
+echo install.cmd: Windows on ARM is not supported; nothing was run.
+exit /b 1603
+:no_program
+echo install.cmd: %NRV_PROGRAM% is not beside install.cmd in %~dp0
+exit /b 1603
+:no_folder
+echo install.cmd: cannot make the folder %NRV_FOLDER%
+exit /b 1603
+:no_logs
+echo install.cmd: cannot make the log folder %NRV_LOGS%
+exit /b 1603
+:no_copy
+echo install.cmd: cannot copy %NRV_PROGRAM% to %NRV_FOLDER%
+exit /b 1603

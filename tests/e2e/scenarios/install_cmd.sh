@@ -1,0 +1,99 @@
+#!/bin/bash
+# arch: x64 x86 wow64
+# needs: msibuild services
+# deploy/install.cmd as deployment tools run it: "cmd /c" on the script in a
+# staging folder whose path holds a space, both programs beside it, and its
+# whole exit code as a batch around it sees it (wow64: the script run by a
+# 32-bit cmd on 64-bit Windows, as Intune runs it, picks the 64-bit program):
+#  - the demo machine with staged driver packages: 0; the program for this
+#    Windows is in Program Files\NrvDriverCleanup, the run log in
+#    C:\windows\Logs\NrvDriverCleanup ends with NRV-CHECK: CLEAN, the
+#    node-less scanner packages are gone, the shared and the other maker's
+#    packages and the other maker's product stay;
+#  - a product whose removal needs a restart: 3010; run again: 0;
+#  - a product that cannot be removed: 1603;
+#  - Windows on ARM, a log folder it cannot make: 1603, one line, no run.
+source "$NRV_E2E_DIR/lib.sh"
+
+packages=$NRV_E2E_BUILD/products
+[[ -f $packages/plain.msi ]] || { echo "missing packages in $packages (build the host preset)"; exit 1; }
+kit='C:\Deploy kit'
+mkdir -p "$(e2e_unix_path "$kit")"
+cp "$NRV_E2E_DIR/../../deploy/install.cmd" "$NRV_EXE64" "$NRV_EXE32" "$(e2e_unix_path "$kit")/"
+program=NrvDriverCleanupx64.exe
+if [[ $E2E_WINDOWS == win32 ]]; then program=NrvDriverCleanupx86.exe; fi
+logs=$(e2e_unix_path 'C:\windows\logs')/NrvDriverCleanup
+
+# run_install [COMMAND]: runs COMMAND, then install.cmd, in a batch that
+# prints install.cmd's exit code (the shell sees only its low byte); sets
+# EXIT and OUTPUT (install.cmd's lines before the program's banner).
+run_install() {
+    printf '@echo off\r\n%s\r\ncmd /c "%s\\install.cmd"\r\necho EXIT=%%ERRORLEVEL%%\r\n' \
+        "${1:-rem}" "$kit" >"$(e2e_unix_path 'C:\run.cmd')"
+    (cd "$E2E_WORK" && e2e_wine cmd /c 'C:\run.cmd' | tr -d '\r' >"$E2E_WORK/install.txt") || true
+    e2e_wait
+    EXIT=$(sed -n 's/^EXIT=//p' "$E2E_WORK/install.txt")
+    OUTPUT=$(sed '/^Nerovan Driver Cleanup utility/,$d' "$E2E_WORK/install.txt")
+}
+# The newest run log's last line.
+last_verdict() { tail -n 1 "$(ls -t "$logs"/nrvDrvCln-*.txt | head -n 1)" | tr -d '\r'; }
+run_logs() { find "$logs" -maxdepth 1 -name 'nrvDrvCln-*.txt' | wc -l; }
+
+e2e_plant_demo
+e2e_stage_driver_packages
+e2e_wait
+run_install
+e2e_expect_eq "demo machine: exit code" "$EXIT" 0
+e2e_expect_eq "demo machine: install.cmd's own output" "$OUTPUT" ""
+if cmp -s "$(e2e_unix_path "C:\\Program Files\\NrvDriverCleanup\\$program")" \
+    "$(e2e_unix_path "$kit\\$program")"; then
+    e2e_pass "demo machine: $program in Program Files\\NrvDriverCleanup"
+else
+    e2e_fail "demo machine: $program is not in Program Files\\NrvDriverCleanup"
+fi
+e2e_expect_eq "demo machine: files in Program Files\\NrvDriverCleanup" \
+    "$(e2e_files "$(e2e_unix_path 'C:\Program Files\NrvDriverCleanup')")" "$program"
+e2e_expect_eq "demo machine: the run log's last line" "$(last_verdict)" "NRV-CHECK: CLEAN"
+left=$(e2e_wine "$NRV_FIXTURES/devices_fixture.exe" report inf:oem9.inf inf:oem10.inf inf:oem20.inf \
+    inf:oem21.inf inf:oem22.inf inf:oem23.inf | tr -d '\r')
+e2e_expect_eq "demo machine: INF packages left" "$left" "$(printf '%s\n' 'inf oem22.inf' 'inf oem23.inf')"
+products=$(e2e_wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:32 2>/dev/null |
+    tr -d '\r' | sed -n 's/^ *DisplayName *REG_SZ *//p' | LC_ALL=C sort)
+e2e_expect_eq "demo machine: installed products: only the other maker's" "$products" "Other Camera Driver"
+
+# A product whose package schedules a restart when it is removed: 3010
+# reaches the caller; run again on the cleaned machine: 0.
+cp "$packages/plain.msi" "$E2E_WORK/restart.msi"
+msibuild "$E2E_WORK/restart.msi" \
+    -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('ScheduleReboot', 'REMOVE=\"ALL\"', 6590)"
+e2e_wine msiexec /i "Z:${E2E_WORK//\//\\}\\restart.msi" /qn || e2e_fail "installing restart.msi failed"
+e2e_wait
+run_install
+e2e_expect_eq "restart: exit code" "$EXIT" 3010
+e2e_expect_eq "restart: the run log's last line" "$(last_verdict)" "NRV-CHECK: CLEAN"
+run_install
+e2e_expect_eq "run again: exit code" "$EXIT" 0
+
+# A product whose cached package is missing cannot be removed: 1603.
+e2e_wine msiexec /i "Z:${packages//\//\\}\\plain.msi" /qn || e2e_fail "installing plain.msi failed"
+e2e_wait
+rm -f "$(e2e_unix_path 'C:\windows\Installer')"/*.msi
+run_install
+e2e_expect_eq "product left: exit code" "$EXIT" 1603
+e2e_expect_eq "product left: the run log's last line" "$(last_verdict)" \
+    "NRV-CHECK: FOUND products=1 mark=0 nodes=0 packages=0"
+
+# Its own failures: one line, 1603, the program not run.
+runs=$(run_logs)
+run_install 'set PROCESSOR_ARCHITEW6432=ARM64'
+e2e_expect_eq "Windows on ARM: exit code" "$EXIT" 1603
+e2e_expect_eq "Windows on ARM: output" "$(cat "$E2E_WORK/install.txt")" \
+    "$(printf '%s\n' "install.cmd: Windows on ARM is not supported; nothing was run." "EXIT=1603")"
+e2e_expect_eq "Windows on ARM: run logs" "$(run_logs)" "$runs"
+rm -rf "$logs"
+touch "$logs"
+run_install
+e2e_expect_eq "log folder it cannot make: exit code" "$EXIT" 1603
+e2e_expect_eq "log folder it cannot make: output" "$(cat "$E2E_WORK/install.txt")" \
+    "$(printf '%s\n' 'install.cmd: cannot make the log folder C:\windows\Logs\NrvDriverCleanup' "EXIT=1603")"
+e2e_finish
