@@ -21,7 +21,7 @@ struct Listing {
 };
 std::map<std::uintptr_t, Listing> listings;
 std::uintptr_t nextListing = 1;
-const FakeResetRegistration resetListings([] {
+const FakeProcessStateRegistration processState([] {
     listings.clear();
     nextListing = 1;
 });
@@ -225,7 +225,7 @@ BOOL FindNextFileW(HANDLE findFile, LPWIN32_FIND_DATAW findFileData) {
 }
 
 BOOL FindClose(HANDLE findFile) {
-    FakeRecordCall(L"FindClose()");
+    FakeRecordRelease(L"FindClose()");
     if (listings.erase(reinterpret_cast<std::uintptr_t>(findFile) >> 4) == 0) {
         ++FakeCalls().badCloses["find"];
         return FALSE;
