@@ -93,20 +93,23 @@ endforeach()
 find_program(NRV_CLANG clang)
 set(NRV_WINE32 /usr/lib/wine/wine)
 set(NRV_X86_STATE ${CMAKE_BINARY_DIR}/x86-emulation)
-set(NRV_X86_PRELOAD_SOURCE ${NRV_E2E_DIR}/emulation/mmap_noreplace.c)
-set(NRV_X86_PRELOADS ${NRV_X86_STATE}/lib/i386-linux-gnu/nrv_mmap.so
-                     ${NRV_X86_STATE}/lib/x86_64-linux-gnu/nrv_mmap.so)
-set(NRV_X86_PRELOAD_FLAGS -O2 -fPIC -shared -nostdlib -Wall -Wextra -Wpedantic -Werror
-                          -Wno-empty-translation-unit)
-add_custom_command(OUTPUT ${NRV_X86_PRELOADS}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${NRV_X86_STATE}/lib/i386-linux-gnu
-            ${NRV_X86_STATE}/lib/x86_64-linux-gnu
-    COMMAND ${NRV_CLANG} --target=i386-linux-gnu ${NRV_X86_PRELOAD_FLAGS}
-            -o ${NRV_X86_STATE}/lib/i386-linux-gnu/nrv_mmap.so ${NRV_X86_PRELOAD_SOURCE}
-    COMMAND ${NRV_CLANG} --target=x86_64-linux-gnu ${NRV_X86_PRELOAD_FLAGS}
-            -o ${NRV_X86_STATE}/lib/x86_64-linux-gnu/nrv_mmap.so ${NRV_X86_PRELOAD_SOURCE}
-    DEPENDS ${NRV_X86_PRELOAD_SOURCE} VERBATIM)
-add_custom_target(nrv_x86_preload ALL DEPENDS ${NRV_X86_PRELOADS})
+# nrv_preload(TARGET SOURCE DIR NAME): SOURCE built by clang, without any C
+# library, into DIR/lib/i386-linux-gnu/NAME and DIR/lib/x86_64-linux-gnu/NAME,
+# so that one LD_PRELOAD value (DIR/$LIB/NAME, ld.so expands $LIB) serves 32-
+# and 64-bit processes.
+function(nrv_preload target source dir name)
+    set(flags -O2 -fPIC -shared -nostdlib -Wall -Wextra -Wpedantic -Werror -Wno-empty-translation-unit)
+    set(outputs ${dir}/lib/i386-linux-gnu/${name} ${dir}/lib/x86_64-linux-gnu/${name})
+    add_custom_command(OUTPUT ${outputs}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}/lib/i386-linux-gnu ${dir}/lib/x86_64-linux-gnu
+        COMMAND ${NRV_CLANG} --target=i386-linux-gnu ${flags} -o ${dir}/lib/i386-linux-gnu/${name} ${source}
+        COMMAND ${NRV_CLANG} --target=x86_64-linux-gnu ${flags} -o ${dir}/lib/x86_64-linux-gnu/${name} ${source}
+        DEPENDS ${source} VERBATIM)
+    add_custom_target(${target} ALL DEPENDS ${outputs})
+endfunction()
+nrv_preload(nrv_x86_preload ${NRV_E2E_DIR}/emulation/mmap_noreplace.c ${NRV_X86_STATE} nrv_mmap.so)
+# Stops the program after a given line, for the interrupted scenario.
+nrv_preload(nrv_stop_preload ${NRV_E2E_DIR}/stop_after_line.c ${CMAKE_BINARY_DIR}/e2e/preload nrv_stop.so)
 
 add_test(NAME e2e_x86_emulation_on
          COMMAND bash ${NRV_E2E_DIR}/emulation/binfmt.sh on ${CMAKE_BINARY_DIR})

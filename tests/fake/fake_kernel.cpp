@@ -16,7 +16,8 @@ namespace {
 FakeKernel kernel;
 const FakeResetRegistration reset([] { kernel = FakeKernel{}; });
 
-// Objects behind the handles of one kind, emptied with the platform.
+// Objects behind the handles of one kind: what the process holds, gone
+// when it ends.
 template <typename Object>
 class HandleTable {
 public:
@@ -38,7 +39,7 @@ private:
         static std::map<std::uintptr_t, Object> table;
         return table;
     }
-    FakeResetRegistration reset_;
+    FakeProcessStateRegistration reset_;
 };
 
 struct Listing {
@@ -225,7 +226,7 @@ BOOL CloseHandle(HANDLE object) {
         FakeSetLastError(6);  // ERROR_INVALID_HANDLE
         return FALSE;
     }
-    FakeRecordCall(L"CloseHandle(" + FakeQuoted(open->name.c_str()) + L")");
+    FakeRecordRelease(L"CloseHandle(" + FakeQuoted(open->name.c_str()) + L")");
     openFiles.Close(object);
     FakeHandleClosed("file");
     return TRUE;
@@ -329,7 +330,7 @@ BOOL FindNextFileW(HANDLE findFile, LPWIN32_FIND_DATAW findFileData) {
 }
 
 BOOL FindClose(HANDLE findFile) {
-    FakeRecordCall(L"FindClose()");
+    FakeRecordRelease(L"FindClose()");
     if (!listings.Close(findFile)) {
         ++FakeCalls().badCloses["find"];
         return FALSE;

@@ -32,10 +32,8 @@ struct Handles {
 
 FakeMsi msi;
 Handles handles;
-const FakeResetRegistration reset([] {
-    msi = FakeMsi{};
-    handles = Handles{};
-});
+const FakeResetRegistration reset([] { msi = FakeMsi{}; });
+const FakeProcessStateRegistration processState([] { handles = Handles{}; });
 
 std::wstring Upper(std::wstring text) {
     for (auto& c : text) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
@@ -215,11 +213,11 @@ UINT MsiOpenDatabaseW(LPCWSTR databasePath, LPCWSTR persist, MSIHANDLE* database
 UINT MsiCloseHandle(MSIHANDLE handle) {
     const auto found = handles.objects.find(handle);
     if (found == handles.objects.end()) {
-        FakeRecordCall(L"MsiCloseHandle(unknown " + std::to_wstring(handle) + L")");
+        FakeRecordRelease(L"MsiCloseHandle(unknown " + std::to_wstring(handle) + L")");
         FakeHandleClosed("msi-unknown");  // counts a bad close
         return kMsiInvalidHandle;
     }
-    FakeRecordCall(L"MsiCloseHandle(" +
+    FakeRecordRelease(L"MsiCloseHandle(" +
                    std::wstring(found->second.kind.begin(), found->second.kind.end()) + L")");
     FakeHandleClosed(found->second.kind);
     handles.objects.erase(found);

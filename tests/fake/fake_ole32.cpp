@@ -12,9 +12,10 @@ struct Ole32Model {
 };
 
 Ole32Model ole32;
-const FakeResetRegistration reset([] {
+const FakeResetRegistration reset([] { ole32.script = FakeOle32{}; });
+const FakeProcessStateRegistration processState([] {
     for (wchar_t* allocation : ole32.allocations) delete[] allocation;
-    ole32 = Ole32Model{};
+    ole32.allocations.clear();
 });
 
 }  // namespace
@@ -46,7 +47,7 @@ HRESULT StringFromCLSID(REFCLSID clsid, LPOLESTR* text) {
 void CoTaskMemFree(LPVOID memory) {
     auto* text = static_cast<wchar_t*>(memory);
     const bool allocated = ole32.allocations.count(text) != 0;
-    FakeRecordCall(L"CoTaskMemFree(" +
+    FakeRecordRelease(L"CoTaskMemFree(" +
                    std::wstring(text == nullptr ? L"null" : allocated ? text : L"unknown") + L")");
     if (text == nullptr) return;
     if (!allocated) {

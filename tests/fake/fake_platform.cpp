@@ -9,6 +9,14 @@ std::vector<void (*)()>& Resets() {
     return resets;
 }
 
+std::vector<void (*)()>& ProcessStates() {
+    static std::vector<void (*)()> forgets;
+    return forgets;
+}
+
+// The armed stop: calls left before it (0: none armed).
+std::size_t callsBeforeStop = 0;
+
 }  // namespace
 
 FakeCallLog& FakeCalls() {
@@ -16,7 +24,20 @@ FakeCallLog& FakeCalls() {
     return log;
 }
 
-void FakeRecordCall(std::wstring call) { FakeCalls().calls.push_back(std::move(call)); }
+void FakeRecordCall(std::wstring call) {
+    FakeCalls().calls.push_back(std::move(call));
+    if (callsBeforeStop != 0 && --callsBeforeStop == 0) throw FakeRunStopped{};
+}
+
+void FakeRecordRelease(std::wstring call) { FakeCalls().calls.push_back(std::move(call)); }
+
+void FakeStopAtCall(std::size_t n) { callsBeforeStop = n; }
+
+void FakeEndProcess() {
+    callsBeforeStop = 0;
+    FakeCalls().openHandles.clear();
+    for (auto forget : ProcessStates()) forget();
+}
 
 std::wstring FakeQuoted(const wchar_t* text) {
     return text == nullptr ? L"null" : L"\"" + std::wstring(text) + L"\"";
@@ -55,7 +76,10 @@ std::vector<std::wstring> FakeCallsStartingWith(const std::wstring& prefix) {
 
 void FakeRegisterReset(void (*reset)()) { Resets().push_back(reset); }
 
+void FakeRegisterProcessState(void (*forget)()) { ProcessStates().push_back(forget); }
+
 void ResetFakePlatform() {
+    FakeEndProcess();
     FakeCalls() = FakeCallLog{};
     for (auto reset : Resets()) reset();
 }

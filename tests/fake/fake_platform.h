@@ -20,6 +20,10 @@ struct FakeCallLog {
 FakeCallLog& FakeCalls();
 
 void FakeRecordCall(std::wstring call);
+// Records a call that only gives back what the process holds (a handle's
+// close, a free): it changes nothing on the machine, so a stop never lands
+// on one (closes also run from destructors, where nothing may be thrown).
+void FakeRecordRelease(std::wstring call);
 // A text argument as a call record shows it: "text", or null.
 std::wstring FakeQuoted(const wchar_t* text);
 void FakeHandleOpened(const std::string& kind);
@@ -34,9 +38,24 @@ std::vector<std::wstring> FakeCallsStartingWith(const std::wstring& prefix);
 // Resets every operation group's model and the call log.
 void ResetFakePlatform();
 
-// Each group registers its reset here (see FAKE_REGISTER_RESET).
+// A run stopped as a kill stops it, between two calls: the call a stop lands
+// on throws this instead of running. Program code never catches it.
+struct FakeRunStopped {};
+// Arms a stop at the n-th call recorded from now on, releases not counted;
+// 0 disarms. A stop fires once.
+void FakeStopAtCall(std::size_t n);
+
+// Ends the process as a kill ends it: what it held (handles, the installer
+// log setting, edits not committed) is forgotten; the machine stays as it is.
+void FakeEndProcess();
+
+// Each group registers its reset here, and apart what a process holds.
 void FakeRegisterReset(void (*reset)());
+void FakeRegisterProcessState(void (*forget)());
 
 struct FakeResetRegistration {
     explicit FakeResetRegistration(void (*reset)()) { FakeRegisterReset(reset); }
+};
+struct FakeProcessStateRegistration {
+    explicit FakeProcessStateRegistration(void (*forget)()) { FakeRegisterProcessState(forget); }
 };

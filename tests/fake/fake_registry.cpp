@@ -20,10 +20,8 @@ struct Handles {
 
 FakeRegistry registry;
 Handles handles;
-const FakeResetRegistration reset([] {
-    registry = FakeRegistry{};
-    handles = Handles{};
-});
+const FakeResetRegistration reset([] { registry = FakeRegistry{}; });
+const FakeProcessStateRegistration processState([] { handles = Handles{}; });
 
 std::wstring Hex(DWORD value) {
     wchar_t text[16];
@@ -77,7 +75,7 @@ LONG RegDeleteKeyValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName) {
 }
 
 LONG RegCloseKey(HKEY key) {
-    FakeRecordCall(L"RegCloseKey(" + KeyName(key) + L")");
+    FakeRecordRelease(L"RegCloseKey(" + KeyName(key) + L")");
     const auto opened = handles.open.find(key);
     if (opened == handles.open.end()) {
         ++FakeCalls().badCloses["registry-key"];

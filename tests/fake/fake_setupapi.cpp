@@ -34,12 +34,12 @@ struct OpenInf {
 SetupApiModel setupapi;
 std::map<std::uintptr_t, OpenInf> openInfs;
 std::uintptr_t nextInf = 1;
-const FakeResetRegistration reset([] {
-    setupapi = SetupApiModel{};
+const FakeResetRegistration reset([] { setupapi = SetupApiModel{}; });
+const FakeProcessStateRegistration processState([] {
+    setupapi.openSets.clear();
     openInfs.clear();
     nextInf = 1;
 });
-
 
 // The lines of the section a context stands for, or null.
 const std::vector<FakeInfLine>* ContextLines(const INFCONTEXT* context) {
@@ -198,7 +198,7 @@ BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA dev
 }
 
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO deviceInfoSet) {
-    FakeRecordCall(L"SetupDiDestroyDeviceInfoList(" + SetName(deviceInfoSet) + L")");
+    FakeRecordRelease(L"SetupDiDestroyDeviceInfoList(" + SetName(deviceInfoSet) + L")");
     if (setupapi.openSets.erase(SetNumber(deviceInfoSet)) == 0) {
         ++FakeCalls().badCloses["devinfo-set"];
         return Fail(kErrorInvalidHandle);
@@ -240,7 +240,7 @@ HINF SetupOpenInfFileW(PCWSTR fileName, PCWSTR infClass, DWORD infStyle, PUINT e
 }
 
 void SetupCloseInfFile(HINF infHandle) {
-    FakeRecordCall(L"SetupCloseInfFile()");
+    FakeRecordRelease(L"SetupCloseInfFile()");
     if (openInfs.erase(reinterpret_cast<std::uintptr_t>(infHandle) >> 4) == 0) {
         ++FakeCalls().badCloses["inf"];
         return;

@@ -379,6 +379,104 @@ TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
     }
 }
 
+const wchar_t* const kFirstOfPair = L"{3A7E05D2-0000-0000-0000-000000000002}";
+const wchar_t* const kSecondOfPair = L"{3A7E05D2-0000-0000-0000-000000000003}";
+
+bool Installed(const wchar_t* productCode) {
+    for (const auto& product : TheFakeMsi().products)
+        if (product.productCode == productCode) return true;
+    return false;
+}
+
+// The scanner machine with its products' packages as the scanner's are (the
+// launch condition to replace, the check action to disable), two products of
+// one upgrade code, and registry values beside the mark.
+void PlantMachineToInterrupt() {
+    PlantScannerMachine();
+    for (const wchar_t* path : {L"C:\\windows\\Installer\\1.msi", L"C:\\windows\\Installer\\2.msi"})
+        TheFakeMsi().packages[path].installExecuteSequence = FakeScannerSequence();
+    TheFakeMsi().packages[L"C:\\windows\\Installer\\1.msi"].launchConditions = {
+        {L"VersionNT = 602", L"Not for this Windows."}};
+    FakeMsiInstallProduct(L"{3A7E05D2-9B61-4c38-8F2D-A64E1B07C59E}", kSecondOfPair,
+                          L"C:\\windows\\Installer\\3.msi", FakeMsiPackage{{}, {}, FakeScannerSequence()});
+    TheFakeRegistry().view32[L"Software\\NerovanDrv"].values[L"InstallDir"] = L"C:\\Nerovan";
+    TheFakeRegistry().view64[L"Software\\NerovanDrv"].values[L"DriverName"] = L"other";
+}
+
+// What a run can change on the fake machine, as text.
+std::wstring MachineState() {
+    std::wostringstream state;
+    for (const auto& product : TheFakeMsi().products)
+        state << L"product " << product.upgradeCode << L' ' << product.productCode << L'\n';
+    for (const auto& [path, package] : TheFakeMsi().packages) {
+        state << L"package " << path;
+        for (const auto& row : package.launchConditions) state << L" [" << row.condition << L']';
+        for (const auto& row : package.installExecuteSequence) state << L' ' << row.action << L'=' << row.condition;
+        state << L'\n';
+    }
+    auto& registry = TheFakeRegistry();
+    for (const auto& [view, keys] : {std::pair{L"32", &registry.view32}, {L"64", &registry.view64}})
+        for (const auto& [key, contents] : *keys)
+            for (const auto& [name, data] : contents.values)
+                state << view << L' ' << key << L' ' << name << L'=' << data << L'\n';
+    for (const auto& [id, script] : TheFakeSetupApi().hardwareIds)
+        for (const auto& node : script.nodes)
+            state << L"node " << node.instanceId.value << (node.removed ? L" removed" : L"") << L'\n';
+    for (const auto& name : TheFakeKernel().folders[L"C:\\windows\\inf"]) state << L"inf " << name << L'\n';
+    return state.str();
+}
+
+// A run cut off anywhere (a power cut, a closed console) is finished by the
+// next /quiet: the plain run and /quiet, each stopped before every call in
+// turn (a close aside: it changes nothing on the machine), then /quiet on
+// what was left ends CLEAN with the machine as one whole /quiet leaves it, so
+// nothing outside the tables was touched. The calls are counted, not listed:
+// a call added later is covered as well.
+TEST_F(CheckAndQuietTest, ARunCutOffAfterAnyCallIsFinishedByTheNextQuietRun) {
+    PlantMachineToInterrupt();
+    ASSERT_EQ(RunProgram({L"/quiet"}, false), 0);
+    const std::wstring finished = MachineState();
+    EXPECT_EQ(TheFakeMsi().products.size(), 1u) << "the other maker's product stays";
+    EXPECT_EQ(TheFakeMsi().packages.size(), 1u) << "and its package, no other";
+    EXPECT_EQ(TheFakeRegistry().view32[L"Software\\NerovanDrv"].values.size(), 1u) << "InstallDir stays";
+    EXPECT_EQ(TheFakeRegistry().view64[L"Software\\NerovanDrv"].values.size(), 1u);
+    EXPECT_FALSE(TheFakeSetupApi().hardwareIds[L"USB\\VID_04A9&PID_0031"].nodes[0].removed);
+
+    for (const bool quiet : {false, true}) {
+        bool stoppedBetweenProductsOfOneUpgradeCode = false;
+        bool stopped = true;
+        for (std::size_t n = 1; stopped && !HasFailure(); ++n) {
+            SCOPED_TRACE(testing::Message() << (quiet ? "/quiet" : "plain run") << " stopped at call " << n);
+            TearDown();
+            SetUp();
+            PlantMachineToInterrupt();
+            FakeStopAtCall(n);
+            stopped = false;
+            try {
+                if (quiet) {
+                    RunProgram({L"/quiet"}, false);
+                } else {
+                    OpenLog();
+                    Input("y\n");
+                    RunProgram({}, true);
+                }
+            } catch (const FakeRunStopped&) {
+                stopped = true;
+            }
+            CloseRunLog();  // the program's own state; the kill below drops its handles
+            FakeEndProcess();
+            if (!Installed(kFirstOfPair) && Installed(kSecondOfPair)) stoppedBetweenProductsOfOneUpgradeCode = true;
+
+            ++TheFakeKernel().tickCount;  // the next run's log gets a name of its own
+            const int exitCode = RunProgram({L"/quiet"}, false);
+            EXPECT_TRUE(exitCode == 0 || exitCode == 3010) << exitCode;
+            EXPECT_TRUE(RunLogText().ends_with("NRV-CHECK: CLEAN\n")) << RunLogText();
+            EXPECT_EQ(MachineState(), finished);
+        }
+        EXPECT_TRUE(stoppedBetweenProductsOfOneUpgradeCode);
+    }
+}
+
 TEST_F(CheckAndQuietTest, LogFolderThatCannotBeEnteredIsAnUnwritableWorkingDirectory) {
     EXPECT_EQ(RunProgram({L"/quiet", L"/logdir:" + (dir_ / "missing").wstring()}, false), -1);
     EXPECT_EQ(Console(), kBanner + "Can't create log file\n");
