@@ -1,7 +1,7 @@
 #!/bin/bash
 # Builds both programs and packs a release:
 #   scripts/package.sh [--no-build] [FOLDER]        (FOLDER: build/package)
-# FOLDER/NrvDriverCleanup-<version>.zip holds both programs, README.md, CHANGES.md,
+# FOLDER/NrvDriverCleanup-<version>.zip holds both programs, README.md, RUN-LOG.md, CHANGES.md,
 # RELEASING.md, the deployment kit (deploy/) and SHA256SUMS, the checksums of
 # every other file in it; FOLDER/NrvDriverCleanup-<version>-symbols.zip the programs'
 # debug files. With --no-build it packs the programs already built.
@@ -61,7 +61,7 @@ for program in "${programs[@]}"; do
     cp "$program.debug" "$stage/symbols/$name-symbols/"
 done
 [[ -n $pfx ]] || echo "unsigned: NRV_SIGN_PFX and NRV_SIGN_PASSWORD_FILE are not set"
-cp -r README.md RELEASING.md CHANGES.md deploy "$stage/release/$name/"
+cp -r README.md RUN-LOG.md RELEASING.md CHANGES.md deploy "$stage/release/$name/"
 # Every file, by its path in the folder (deploy/install.cmd), in name order.
 (cd "$stage/release/$name" && find . -type f -printf '%P\n' | sort | xargs -d '\n' sha256sum -- >"$stage/SHA256SUMS" &&
     mv "$stage/SHA256SUMS" .)
