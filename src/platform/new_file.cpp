@@ -7,8 +7,10 @@ OwnedFile Owned(HANDLE file) { return OwnedFile(file == INVALID_HANDLE_VALUE ? n
 }  // namespace
 
 OwnedFile OpenFileToRead(const wchar_t* path) {
-    return Owned(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    // Not sharing delete: should the copy's name be this very file (a run in
+    // the Windows directory), it cannot be deleted to make the copy.
+    return Owned(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
 OwnedFile CreateNewFile(const wchar_t* path, DWORD access) {

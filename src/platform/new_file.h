@@ -13,7 +13,8 @@ struct FileCloser {
 // An open file, closed when it goes; empty when it could not be opened.
 using OwnedFile = std::unique_ptr<void, FileCloser>;
 
-// Opens an existing file to read it while others go on writing it (a log).
+// Opens an existing file to read it while others go on writing it (a log);
+// while it is open, nobody deletes it.
 OwnedFile OpenFileToRead(const wchar_t* path);
 
 // Creates a file that did not exist: fails (ERROR_FILE_EXISTS) when anything

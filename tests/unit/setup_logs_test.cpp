@@ -11,7 +11,7 @@ std::vector<std::wstring> SourceOpens(const std::wstring& windows) {
     std::vector<std::wstring> opens;
     for (const wchar_t* source : {L"\\DPInst.log", L"\\inf\\setupapi.dev.log", L"\\inf\\setupapi.setup.log",
                                   L"\\setupapi.log"})
-        opens.push_back(L"CreateFileW(\"" + windows + source + L"\", 0x80000000, 0x7, 3, 0x8000000)");
+        opens.push_back(L"CreateFileW(\"" + windows + source + L"\", 0x80000000, 0x3, 3, 0x8000000)");
     return opens;
 }
 

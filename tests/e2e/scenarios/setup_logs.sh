@@ -40,4 +40,11 @@ for name in setupapi.setup.log setupapiXP.log; do
     e2e_expect_eq "$name: a regular file of one link" "$(stat -c '%F %h' "$dir/$name")" "regular file 1"
 done
 e2e_expect_bytes "setupapi.log copied as setupapiXP.log" "$dir/setupapiXP.log" $'xp log\r\n'
+
+# Run in the Windows INF folder, two copies would be their own source: the
+# source is held open, so it is neither deleted nor written.
+e2e_run 'y\n' "$windows/inf"
+e2e_expect_eq "in the INF folder: exit code" "$E2E_RC" 0
+e2e_expect_bytes "in the INF folder: setupapi.dev.log kept" "$windows/inf/setupapi.dev.log" $'dev log\r\n'
+e2e_expect_bytes "in the INF folder: setupapi.setup.log kept" "$windows/inf/setupapi.setup.log" $'setup log\r\n'
 e2e_finish
