@@ -2,26 +2,19 @@
 
 #include <string>
 
+#include "platform/kernel32_function.h"
 #include "platform/platform.h"
 
 namespace {
 
 using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD directoryFlags);
-using AnyFunction = void (*)();
-
-// Present on Windows 8 and later, and on Windows 7 only with update
-// KB2533623: looked up, so that the program also starts without it.
-SetDefaultDllDirectoriesFunction FindSetDefaultDllDirectories() {
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    if (kernel == nullptr) return nullptr;
-    const auto found = reinterpret_cast<AnyFunction>(GetProcAddress(kernel, "SetDefaultDllDirectories"));
-    return reinterpret_cast<SetDefaultDllDirectoriesFunction>(found);
-}
 
 }  // namespace
 
 void LimitDllSearchToSystemDirectory() {
-    const SetDefaultDllDirectoriesFunction setDefaultDllDirectories = FindSetDefaultDllDirectories();
+    // Present on Windows 8 and later, and on Windows 7 only with update KB2533623.
+    const auto setDefaultDllDirectories =
+        FindKernel32Function<SetDefaultDllDirectoriesFunction>("SetDefaultDllDirectories");
     if (setDefaultDllDirectories != nullptr &&
         setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
         return;

@@ -1,5 +1,6 @@
 #include "run/redirection_trust.h"
 
+#include "platform/kernel32_function.h"
 #include "platform/platform.h"
 
 namespace {
@@ -10,17 +11,13 @@ constexpr int kProcessRedirectionTrustPolicy = 16;
 constexpr DWORD kEnforceRedirectionTrust = 0x1;
 
 using SetProcessMitigationPolicyFunction = BOOL(WINAPI*)(int policy, PVOID buffer, SIZE_T length);
-using AnyFunction = void (*)();
 
 }  // namespace
 
 void RefuseUntrustedJunctions() {
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    if (kernel == nullptr) return;
     // Windows 7 has no SetProcessMitigationPolicy at all.
-    const auto found = reinterpret_cast<AnyFunction>(GetProcAddress(kernel, "SetProcessMitigationPolicy"));
-    if (found == nullptr) return;
-    const auto setPolicy = reinterpret_cast<SetProcessMitigationPolicyFunction>(found);
+    const auto setPolicy = FindKernel32Function<SetProcessMitigationPolicyFunction>("SetProcessMitigationPolicy");
+    if (setPolicy == nullptr) return;
     DWORD policy = kEnforceRedirectionTrust;
     setPolicy(kProcessRedirectionTrustPolicy, &policy, sizeof policy);
 }
