@@ -103,6 +103,9 @@ check_run_cleanups() {
     done
     CHECK_CLEANUPS=()
 }
+# A command that fails outside a check ends the script (set -e): say which,
+# so that such an end is never silent.
+trap 'CHECK_STATUS=$?; [[ $- != *e* ]] || echo "FAIL: ended early: \"$BASH_COMMAND\" returned $CHECK_STATUS (line $LINENO of ${BASH_SOURCE[0]##*/})" >&2' ERR
 trap 'check_run_cleanups' EXIT
 
 # check_table KIND: the entries of one table of tests/data/tables.txt
