@@ -20,19 +20,6 @@ constexpr SetupLogCopy kSetupLogCopies[] = {
     {L"\\setupapi.log", L"setupapiXP.log"},
 };
 
-constexpr DWORD kCopyChunk = 64 * 1024;
-
-bool CopyContent(HANDLE from, HANDLE to) {
-    static char chunk[kCopyChunk];
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(from, chunk, kCopyChunk, &read, nullptr)) return false;
-        if (read == 0) return true;
-        DWORD written = 0;
-        if (!WriteFile(to, chunk, read, &written, nullptr) || written != read) return false;
-    }
-}
-
 // Copied through handles of its own rather than by CopyFileW, which writes
 // through a link found under the destination name.
 void CopySetupLog(const std::wstring& source, const wchar_t* destination) {
@@ -42,7 +29,7 @@ void CopySetupLog(const std::wstring& source, const wchar_t* destination) {
     {
         const OwnedFile to = ReplaceWithNewFile(destination, GENERIC_WRITE);
         if (!to) return;
-        copied = CopyContent(from.get(), to.get());
+        copied = CopyFileContent(from.get(), to.get());
     }
     if (!copied) DeleteFileW(destination);  // no half copy
 }

@@ -4,6 +4,8 @@ namespace {
 
 OwnedFile Owned(HANDLE file) { return OwnedFile(file == INVALID_HANDLE_VALUE ? nullptr : file); }
 
+constexpr DWORD kCopyChunk = 64 * 1024;
+
 }  // namespace
 
 OwnedFile OpenFileToRead(const wchar_t* path) {
@@ -23,4 +25,15 @@ OwnedFile CreateNewFile(const wchar_t* path, DWORD access) {
 OwnedFile ReplaceWithNewFile(const wchar_t* path, DWORD access) {
     DeleteFileW(path);
     return CreateNewFile(path, access);
+}
+
+bool CopyFileContent(HANDLE from, HANDLE to) {
+    static char chunk[kCopyChunk];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(from, chunk, kCopyChunk, &read, nullptr)) return false;
+        if (read == 0) return true;
+        DWORD written = 0;
+        if (!WriteFile(to, chunk, read, &written, nullptr) || written != read) return false;
+    }
 }

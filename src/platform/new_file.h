@@ -26,3 +26,7 @@ OwnedFile CreateNewFile(const wchar_t* path, DWORD access);
 // Removes what is there under the name first (a link itself, not its target;
 // one name of a file that has several), then creates the file new.
 OwnedFile ReplaceWithNewFile(const wchar_t* path, DWORD access);
+
+// Copies what is left to read of one open file to the end of another; false
+// when a read or a write fails (the last error tells why).
+bool CopyFileContent(HANDLE from, HANDLE to);

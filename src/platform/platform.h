@@ -16,6 +16,8 @@
 #include <msiquery.h>
 #include <setupapi.h>
 #include <devpropdef.h>
+#include <sddl.h>
+#include <msidefs.h>
 
 #else  // !_WIN32
 
@@ -136,7 +138,14 @@ struct SYSTEMTIME {
 };
 using LPSYSTEMTIME = SYSTEMTIME*;
 
-struct SECURITY_ATTRIBUTES;
+using PSECURITY_DESCRIPTOR = void*;
+using HLOCAL = void*;
+using PULONG = ULONG*;
+struct SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+};
 using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 struct OVERLAPPED;
 using LPOVERLAPPED = OVERLAPPED*;
@@ -149,6 +158,7 @@ enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
 #define S_OK ((HRESULT)0)
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
 #define ERROR_INVALID_DATA 13L
 #define ERROR_NO_MORE_FILES 18L
 #define ERROR_FILE_EXISTS 80L
@@ -157,6 +167,7 @@ enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
 #define ERROR_OUTOFMEMORY 14L
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_MORE_DATA 234L
+#define ERROR_ALREADY_EXISTS 183L
 #define ERROR_NOT_FOUND 1168L
 #define ERROR_INSTALL_FAILURE 1603L
 #define ERROR_INSTALL_ALREADY_RUNNING 1618L
@@ -169,7 +180,12 @@ enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
 #define KEY_SET_VALUE 0x0002
 #define REG_SZ 1
 #define KEY_WOW64_32KEY 0x0200
+#define MSIDBOPEN_READONLY ((LPCWSTR)(std::uintptr_t)0)
 #define MSIDBOPEN_TRANSACT ((LPCWSTR)(std::uintptr_t)1)
+#define PID_REVNUMBER 9
+#define SDDL_REVISION_1 1
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define INSTALLLOGMODE_VERBOSE 0x1000
 #define INSTALLLOGMODE_PROPERTYDUMP 0x400
 #define INSTALLLOGATTRIBUTES_APPEND 1
@@ -221,6 +237,11 @@ BOOL SetCurrentDirectoryW(LPCWSTR pathName);
 HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findFileData);
 BOOL FindNextFileW(HANDLE findFile, LPWIN32_FIND_DATAW findFileData);
 BOOL FindClose(HANDLE findFile);
+DWORD GetFileAttributesW(LPCWSTR fileName);
+DWORD GetFullPathNameW(LPCWSTR fileName, DWORD bufferLength, LPWSTR buffer, LPWSTR* filePart);
+BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES securityAttributes);
+BOOL RemoveDirectoryW(LPCWSTR pathName);
+HLOCAL LocalFree(HLOCAL memory);
 
 // msi
 INSTALLUILEVEL MsiSetInternalUI(INSTALLUILEVEL level, HWND* window);
@@ -239,6 +260,10 @@ UINT MsiRecordGetStringW(MSIHANDLE record, UINT field, LPWSTR valueBuffer, LPDWO
 MSIHANDLE MsiCreateRecord(UINT params);
 UINT MsiRecordSetStringW(MSIHANDLE record, UINT field, LPCWSTR value);
 UINT MsiDatabaseCommit(MSIHANDLE database);
+UINT MsiGetSummaryInformationW(MSIHANDLE database, LPCWSTR databasePath, UINT updateCount,
+                               MSIHANDLE* summaryInfo);
+UINT MsiSummaryInfoGetPropertyW(MSIHANDLE summaryInfo, UINT property, PUINT dataType, int* value,
+                                FILETIME* fileTime, LPWSTR valueBuffer, LPDWORD valueSize);
 
 // setupapi
 HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND parent,
@@ -275,6 +300,10 @@ LONG RegDeleteKeyValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName);
 LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                       LPDWORD dataSize);
 LONG RegCloseKey(HKEY key);
+BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR stringSecurityDescriptor,
+                                                          DWORD stringSDRevision,
+                                                          PSECURITY_DESCRIPTOR* securityDescriptor,
+                                                          PULONG securityDescriptorSize);
 
 #endif  // _WIN32
 
@@ -288,3 +317,6 @@ static_assert(sizeof(SP_DEVINSTALL_PARAMS_W) == (sizeof(void*) == 8 ? 584 : 556)
 // The installer's name for the path of a product's cached package
 // (INSTALLPROPERTY_LOCALPACKAGE; the mingw headers do not define it).
 inline constexpr const wchar_t* kLocalPackageProperty = L"LocalPackage";
+// The package code the installer recorded for an installed product
+// (INSTALLPROPERTY_PACKAGECODE).
+inline constexpr const wchar_t* kPackageCodeProperty = L"PackageCode";

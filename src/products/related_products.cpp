@@ -6,6 +6,8 @@
 #include "platform/buffer_text.h"
 #include "platform/new_file.h"
 #include "platform/platform.h"
+#include "products/original_packages.h"
+#include "products/package_copy.h"
 #include "products/package_database.h"
 #include "report/report_writer.h"
 #include "report/run_folder.h"
@@ -54,6 +56,17 @@ std::wstring ProductProperty(const wchar_t* productCode, const wchar_t* property
     return TextInBuffer(buffer.data(), buffer.size());
 }
 
+// Whether the product's cached package, named by the installer, cannot be
+// opened (read-only) as the cleanup would have to open it.
+bool CachedPackageMissing(const wchar_t* productCode) {
+    const std::wstring path = ProductProperty(productCode, kLocalPackageProperty);
+    if (path.empty()) return false;  // the cleanup stops at the path: nothing to look for
+    MSIHANDLE database = 0;
+    if (MsiOpenDatabaseW(path.c_str(), MSIDBOPEN_READONLY, &database) != ERROR_SUCCESS) return true;
+    MsiCloseHandle(database);
+    return false;
+}
+
 }  // namespace
 
 unsigned ListRelatedProducts(const wchar_t* upgradeCode, bool& incomplete) {
@@ -64,7 +77,12 @@ unsigned ListRelatedProducts(const wchar_t* upgradeCode, bool& incomplete) {
         ReportText(code.c_str());
         ReportText(", ");
         ReportText(ProductProperty(code.c_str(), L"InstalledProductName").c_str());
-        ReportLine(", version ", ProductProperty(code.c_str(), L"VersionString").c_str());
+        ReportText(", version ");
+        ReportText(ProductProperty(code.c_str(), L"VersionString").c_str());
+        const bool missing = CachedPackageMissing(code.c_str());
+        if (missing) ReportText(", cached package missing");
+        ReportEndLine();
+        if (missing && !OriginalPackagesFolder().empty()) FindOriginalPackage(code.c_str());
     }
     if (result != ERROR_NO_MORE_ITEMS) {
         ReportFailureHex("Can't enumerate related products", result);
@@ -90,6 +108,76 @@ void PurgeRelatedProducts(const wchar_t* upgradeCode) {
     }
 }
 
+namespace {
+
+// Edits the open package so that it no longer blocks its own removal, and
+// closes it.
+void PatchAndClose(MSIHANDLE database, const wchar_t* productCode) {
+    ReportLine("Driver installer data base has open successfully.");
+    PatchPackageDatabase(database, productCode);
+    // Closing discards whatever the patching did not commit.
+    MsiCloseHandle(database);
+}
+
+// Starts the product's installer log and uninstalls it from the package.
+void Uninstall(const wchar_t* productCode, const std::wstring& packagePath) {
+    // By its full path: the uninstall may run in the installer service,
+    // whose working directory is not this program's.
+    const std::wstring logPath = RunFolderFile(std::wstring(productCode) + L"_uinstall.log");
+    // Held open until the uninstall ends, sharing writing but not deleting,
+    // so the installer writes into this regular file and never through a
+    // link planted under its name. The guard appends, not reads: an
+    // installer that opens its log sharing writing alone (Wine's does) can
+    // then still open it, where a reading guard would leave it without a log.
+    const OwnedFile installerLog = ReplaceWithNewFile(logPath.c_str(), FILE_APPEND_DATA);
+    if (installerLog) {
+        MsiEnableLogW(kInstallerLogMode, logPath.c_str(), kInstallerLogAttributes);
+    } else {
+        ReportFailure("Can't create installer log file", GetLastError());
+        MsiEnableLogW(0, nullptr, 0);  // no log, rather than the previous product's
+    }
+
+    ReportLine("Driver product package cache path: ", packagePath.c_str());
+
+    const UINT result = MsiInstallProductW(packagePath.c_str(), kUninstallCommandLine);
+    if (result == ERROR_SUCCESS || RemovedNeedingRestart(result)) {
+        ReportLine("Driver product package has remove successfully");
+        if (result != ERROR_SUCCESS) ReportRestartNeeded();
+    } else {
+        if (result == ERROR_INSTALL_ALREADY_RUNNING) NoteInstallerBusy();
+        ReportFailure("Can't remove driver product package", result);
+    }
+}
+
+// The cached package cannot be opened: the product is uninstalled from a
+// private copy of its original, when the folder holds it; otherwise the
+// uninstall is tried from the cached package as it stands.
+void UninstallFromOriginal(const wchar_t* productCode, const std::wstring& cachedPath) {
+    const OriginalPackage original = FindOriginalPackage(productCode);
+    PackageCopy copy;
+    if (original.path.empty() || !CopyOriginalPackage(original.path, copy)) {
+        Uninstall(productCode, cachedPath);
+        return;
+    }
+    MSIHANDLE database = 0;
+    const UINT result = MsiOpenDatabaseW(copy.file.c_str(), MSIDBOPEN_TRANSACT, &database);
+    if (result != ERROR_SUCCESS) {
+        ReportFailure("Can't open package installer data base", result);
+        Uninstall(productCode, cachedPath);
+    } else if (!PackageHoldsCodes(database, productCode, original.packageCode)) {
+        // What runs is what was checked: the original changed while it was copied.
+        MsiCloseHandle(database);
+        ReportLine("Original package changed while copied: ", original.path.c_str());
+        Uninstall(productCode, cachedPath);
+    } else {
+        PatchAndClose(database, productCode);
+        Uninstall(productCode, copy.file);
+    }
+    DeletePackageCopy(copy);
+}
+
+}  // namespace
+
 void RemoveProduct(const wchar_t* productCode) {
     ReportLine("Found driver product package: ", productCode);
 
@@ -106,35 +194,12 @@ void RemoveProduct(const wchar_t* productCode) {
     result = MsiOpenDatabaseW(packagePath.c_str(), MSIDBOPEN_TRANSACT, &database);
     if (result != ERROR_SUCCESS) {
         ReportFailure("Can't open package installer data base", result);
+        if (!OriginalPackagesFolder().empty()) {
+            UninstallFromOriginal(productCode, packagePath);
+            return;
+        }
     } else {
-        ReportLine("Driver installer data base has open successfully.");
-        PatchPackageDatabase(database, productCode);
-        // Closing discards whatever the patching did not commit.
-        MsiCloseHandle(database);
+        PatchAndClose(database, productCode);
     }
-
-    // By its full path: the uninstall may run in the installer service,
-    // whose working directory is not this program's.
-    const std::wstring logPath = RunFolderFile(std::wstring(productCode) + L"_uinstall.log");
-    // Held open until the uninstall ends, sharing writing but not deleting,
-    // so the installer writes into this regular file and never through a
-    // link planted under its name.
-    const OwnedFile installerLog = ReplaceWithNewFile(logPath.c_str(), FILE_APPEND_DATA);
-    if (installerLog) {
-        MsiEnableLogW(kInstallerLogMode, logPath.c_str(), kInstallerLogAttributes);
-    } else {
-        ReportFailure("Can't create installer log file", GetLastError());
-        MsiEnableLogW(0, nullptr, 0);  // no log, rather than the previous product's
-    }
-
-    ReportLine("Driver product package cache path: ", packagePath.c_str());
-
-    result = MsiInstallProductW(packagePath.c_str(), kUninstallCommandLine);
-    if (result == ERROR_SUCCESS || RemovedNeedingRestart(result)) {
-        ReportLine("Driver product package has remove successfully");
-        if (result != ERROR_SUCCESS) ReportRestartNeeded();
-    } else {
-        if (result == ERROR_INSTALL_ALREADY_RUNNING) NoteInstallerBusy();
-        ReportFailure("Can't remove driver product package", result);
-    }
+    Uninstall(productCode, packagePath);
 }

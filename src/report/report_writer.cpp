@@ -6,9 +6,7 @@
 #include "report/run_log.h"
 #include "report/run_outcome.h"
 
-namespace {
-
-std::string Narrow(const wchar_t* text) {
+std::string NarrowText(const wchar_t* text) {
     std::string narrow;
     for (; *text != L'\0'; ++text) {
         const auto unit = static_cast<std::uint32_t>(*text);
@@ -22,6 +20,8 @@ std::string Narrow(const wchar_t* text) {
     return narrow;
 }
 
+namespace {
+
 // Writes to the console, then to the run log if it is open at this moment.
 template <typename Write>
 void ToBoth(Write write) {
@@ -32,7 +32,7 @@ void ToBoth(Write write) {
 }  // namespace
 
 void ReportText(const wchar_t* text) {
-    const std::string narrow = Narrow(text);
+    const std::string narrow = NarrowText(text);
     ToBoth([&](std::ostream& out) { out << narrow; });
 }
 

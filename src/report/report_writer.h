@@ -8,6 +8,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+
+// A text of the system as the report writes it.
+std::string NarrowText(const wchar_t* text);
 
 // A text of the system (a name, a path): wide, narrowed as said above.
 void ReportText(const wchar_t* text);

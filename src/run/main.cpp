@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "run/dll_search.h"
+#include "run/options.h"
 #include "run/run_program.h"
 
 // The plain run's log is opened while the program starts, after the standard
@@ -12,7 +13,9 @@
 // read: /check and a mistyped option write no file, /logdir puts it elsewhere.
 static const bool runLogOpenedAtStartup = StartUp(GetCommandLineW());
 
-int wmain(int argc, wchar_t** argv) {
+// The arguments are read from the command line itself, not from argv: see
+// CommandLineArguments.
+int wmain(int, wchar_t**) {
     LimitDllSearchToSystemDirectory();
-    return RunProgram(std::vector<std::wstring>(argv + 1, argv + argc), runLogOpenedAtStartup);
+    return RunProgram(CommandLineArguments(GetCommandLineW()), runLogOpenedAtStartup);
 }

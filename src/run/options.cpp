@@ -11,20 +11,32 @@ bool SetOnce(bool& flag) {
     return true;
 }
 
+// Whether the option's name (lower case, without its '/') is prefix followed
+// by a folder.
+bool NamesFolder(const std::wstring& name, const std::wstring& prefix) {
+    return name.size() > prefix.size() && name.starts_with(prefix);
+}
+
+// Reads the folder that follows "/<prefix>"; false when it is given twice.
+bool ReadFolder(const std::wstring& argument, const std::wstring& prefix, bool& given, std::wstring& folder) {
+    if (!SetOnce(given)) return false;
+    folder = argument.substr(1 + prefix.size());  // as given, letter case kept
+    // A Windows path holds no '"': a trailing one is the C runtime's
+    // reading of "\"" that ends a quoted "/logdir:C:\logs\"; it was a backslash.
+    if (folder.back() == L'"') folder.back() = L'\\';
+    return true;
+}
+
 bool ReadOption(const std::wstring& argument, Options& options) {
     if (argument.size() < 2 || (argument[0] != L'/' && argument[0] != L'-')) return false;
     const std::wstring name = LowerAscii(argument.substr(1));
     if (name == L"?" || name == L"help") return SetOnce(options.help);
     if (name == L"check") return SetOnce(options.check);
     if (name == L"quiet") return SetOnce(options.quiet);
-    constexpr std::size_t kLogdirLength = 7;  // "logdir:"
-    if (name.size() > kLogdirLength && name.starts_with(L"logdir:")) {
-        if (!SetOnce(options.hasLogFolder)) return false;
-        options.logFolder = argument.substr(1 + kLogdirLength);  // as given, letter case kept
-        // A Windows path holds no '"': a trailing one is the C runtime's
-        // reading of "\"" that ends a quoted "/logdir:C:\logs\"; it was a backslash.
-        if (options.logFolder.back() == L'"') options.logFolder.back() = L'\\';
-        return true;
+    if (NamesFolder(name, L"logdir:")) return ReadFolder(argument, L"logdir:", options.hasLogFolder, options.logFolder);
+    if (NamesFolder(name, L"packages:")) {
+        if (options.hasPackagesFolder) options.mistake = "The option /packages: is given twice.";
+        return ReadFolder(argument, L"packages:", options.hasPackagesFolder, options.packagesFolder);
     }
     return false;
 }
@@ -38,8 +50,9 @@ bool ParseOptions(const std::vector<std::wstring>& arguments, Options& options) 
     return !(options.check && (options.quiet || options.hasLogFolder));
 }
 
-bool CommandLineHasArguments(const wchar_t* commandLine) {
-    if (commandLine == nullptr) return false;
+namespace {
+
+const wchar_t* SkipProgramName(const wchar_t* commandLine) {
     const wchar_t* c = commandLine;
     if (*c == L'"') {
         // A quoted program name ends at the next quote, whatever follows.
@@ -52,13 +65,45 @@ bool CommandLineHasArguments(const wchar_t* commandLine) {
     }
     for (; *c == L' ' || *c == L'\t'; ++c) {
     }
-    return *c != L'\0';
+    return c;
+}
+
+}  // namespace
+
+bool CommandLineHasArguments(const wchar_t* commandLine) {
+    return commandLine != nullptr && *SkipProgramName(commandLine) != L'\0';
+}
+
+std::vector<std::wstring> CommandLineArguments(const wchar_t* commandLine) {
+    std::vector<std::wstring> arguments;
+    if (commandLine == nullptr) return arguments;
+    const wchar_t* c = SkipProgramName(commandLine);
+    while (*c != L'\0') {
+        std::wstring argument;
+        bool quoted = false;
+        for (; *c != L'\0' && (quoted || (*c != L' ' && *c != L'\t')); ++c) {
+            if (*c == L'"') {
+                quoted = !quoted;
+            } else {
+                argument.push_back(*c);
+            }
+        }
+        arguments.push_back(argument);
+        for (; *c == L' ' || *c == L'\t'; ++c) {
+        }
+    }
+    return arguments;
+}
+
+std::wstring FolderWithoutFinalBackslash(std::wstring folder) {
+    while (folder.size() > 1 && folder.back() == L'\\' && folder[folder.size() - 2] != L':') folder.pop_back();
+    return folder;
 }
 
 const char* UsageText() {
     return "Nerovan Driver Cleanup utility v." NRV_VERSION "\n"
            "\n"
-           "Usage: NrvDriverCleanupx64.exe [/check | /quiet] [/logdir:<folder>]\n"
+           "Usage: NrvDriverCleanupx64.exe [/check | /quiet] [/logdir:<folder>] [/packages:<folder>]\n"
            "       (NrvDriverCleanupx86.exe on 32-bit Windows)\n"
            "\n"
            "  (no option)       Asks, then removes the scanner's driver products, registry mark,\n"
@@ -73,6 +118,10 @@ const char* UsageText() {
            "                    (try again), 1603 something is left, -1 cannot start.\n"
            "  /logdir:<folder>  Writes the run log, installer logs and setup-log copies to\n"
            "                    <folder> instead of the working directory.\n"
+           "  /packages:<folder> The vendor's original driver packages (*.msi): a driver product\n"
+           "                    whose cached package is gone is removed with its original, the\n"
+           "                    one with the same product code and package code. Also with\n"
+           "                    /check, which names it.\n"
            "  /?, /help         Shows this text.\n"
            "\n"
            "Options may start with / or -, in any letter case. Anything else: this text on\n"

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "platform/platform.h"
+#include "products/original_packages.h"
 #include "report/report_writer.h"
 #include "report/run_log.h"
 #include "run/inventory.h"
@@ -30,15 +31,50 @@ int RunCheck() {
     return 2;
 }
 
+namespace {
+
+// The full path of an existing folder, read before the run changes its
+// working directory; "" when there is no such folder.
+std::wstring ExistingFolder(const std::wstring& given) {
+    const std::wstring folder = FolderWithoutFinalBackslash(given);
+    std::vector<wchar_t> buffer(MAX_PATH);
+    DWORD length = GetFullPathNameW(folder.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    if (length >= buffer.size()) {
+        buffer.resize(length);  // the size needed, terminator included
+        length = GetFullPathNameW(folder.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    }
+    if (length == 0 || length >= buffer.size()) return {};
+    const std::wstring path(buffer.data(), length);
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return {};
+    return FolderWithoutFinalBackslash(path);
+}
+
+}  // namespace
+
 int RunProgram(const std::vector<std::wstring>& arguments, bool runLogOpenedAtStartup) {
     Options options;
     if (!ParseOptions(arguments, options)) {
-        std::cerr << UsageText() << std::flush;
+        if (options.mistake != nullptr) {
+            std::cerr << options.mistake << std::endl;
+        } else {
+            std::cerr << UsageText() << std::flush;
+        }
         return static_cast<int>(ERROR_INVALID_PARAMETER);
     }
     if (options.help) {
         std::cout << UsageText() << std::flush;
         return 0;
+    }
+    SetOriginalPackagesFolder({});
+    if (options.hasPackagesFolder) {
+        const std::wstring folder = ExistingFolder(options.packagesFolder);
+        if (folder.empty()) {
+            std::cerr << "The folder of /packages: does not exist: " << NarrowText(options.packagesFolder.c_str())
+                      << std::endl;
+            return static_cast<int>(ERROR_INVALID_PARAMETER);
+        }
+        SetOriginalPackagesFolder(folder);
     }
     if (options.check) return RunCheck();
 

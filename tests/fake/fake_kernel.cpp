@@ -166,6 +166,11 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
     FakeRecordCall(L"CreateFileW(" + FakeQuoted(fileName) + L", " + Hex(desiredAccess) + L", " +
                    Hex(shareMode) + L", " + std::to_wstring(creationDisposition) + L", " +
                    Hex(flagsAndAttributes) + L")");
+    const auto swapped = kernel.contentOnOpen.find(fileName);
+    if (swapped != kernel.contentOnOpen.end()) {
+        kernel.files[fileName] = swapped->second;
+        kernel.contentOnOpen.erase(swapped);
+    }
     const bool exists = kernel.files.count(fileName) != 0;
     if (creationDisposition == OPEN_EXISTING && !exists) {
         FakeSetLastError(ERROR_FILE_NOT_FOUND);
@@ -337,4 +342,60 @@ BOOL FindClose(HANDLE findFile) {
     }
     FakeHandleClosed("find");
     return TRUE;
+}
+
+DWORD GetFileAttributesW(LPCWSTR fileName) {
+    FakeRecordCall(L"GetFileAttributesW(" + FakeQuoted(fileName) + L")");
+    if (kernel.folders.count(fileName) != 0 || kernel.madeFolders.count(fileName) != 0) return FILE_ATTRIBUTE_DIRECTORY;
+    if (kernel.files.count(fileName) != 0) return FILE_ATTRIBUTE_NORMAL;
+    FakeSetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_FILE_ATTRIBUTES;
+}
+
+// Every path the tests give is a full one.
+DWORD GetFullPathNameW(LPCWSTR fileName, DWORD bufferLength, LPWSTR buffer, LPWSTR*) {
+    const auto length = static_cast<DWORD>(std::wcslen(fileName));
+    if (length + 1 > bufferLength) return length + 1;
+    std::wmemcpy(buffer, fileName, length + 1);
+    return length;
+}
+
+BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES attributes) {
+    const std::wstring sddl = *static_cast<const std::wstring*>(attributes->lpSecurityDescriptor);
+    FakeRecordCall(L"CreateDirectoryW(" + FakeQuoted(pathName) + L", " + FakeQuoted(sddl.c_str()) + L")");
+    const auto refused = kernel.createErrors.find(pathName);
+    const bool taken = kernel.madeFolders.count(pathName) != 0 || kernel.files.count(pathName) != 0;
+    if (refused != kernel.createErrors.end() || taken) {
+        FakeSetLastError(taken ? ERROR_ALREADY_EXISTS : refused->second);
+        return FALSE;
+    }
+    kernel.madeFolders[pathName] = sddl;
+    return TRUE;
+}
+
+BOOL RemoveDirectoryW(LPCWSTR pathName) {
+    FakeRecordCall(L"RemoveDirectoryW(" + FakeQuoted(pathName) + L")");
+    const auto inside = kernel.files.lower_bound(std::wstring(pathName) + L"\\");
+    if (inside != kernel.files.end() && inside->first.starts_with(std::wstring(pathName) + L"\\")) return FALSE;
+    return kernel.madeFolders.erase(pathName) != 0;
+}
+
+// The security descriptor is its SDDL text, which a folder made with it records.
+BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR text, DWORD, PSECURITY_DESCRIPTOR* descriptor,
+                                                          PULONG) {
+    FakeRecordCall(L"ConvertStringSecurityDescriptorToSecurityDescriptorW(" + FakeQuoted(text) + L")");
+    if (kernel.securityDescriptorError != 0) {
+        FakeSetLastError(kernel.securityDescriptorError);
+        return FALSE;
+    }
+    *descriptor = new std::wstring(text);
+    FakeHandleOpened("local");
+    return TRUE;
+}
+
+HLOCAL LocalFree(HLOCAL memory) {
+    FakeRecordRelease(L"LocalFree()");
+    FakeHandleClosed("local");
+    delete static_cast<std::wstring*>(memory);
+    return nullptr;
 }

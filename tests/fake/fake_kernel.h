@@ -58,6 +58,15 @@ struct FakeKernel {
     std::map<std::wstring, std::string> files;
     std::map<std::wstring, DWORD> createErrors;
     std::map<std::wstring, DWORD> writeErrors;
+    // A file swapped for another after it was looked at: the content it has
+    // once CreateFileW opens it.
+    std::map<std::wstring, std::string> contentOnOpen;
+
+    // Folders CreateDirectoryW made (a name in createErrors it refuses),
+    // with their security descriptor as SDDL; the error with which
+    // ConvertStringSecurityDescriptorToSecurityDescriptorW fails, if any.
+    std::map<std::wstring, std::wstring> madeFolders;
+    DWORD securityDescriptorError = 0;
 };
 
 FakeKernel& TheFakeKernel();

@@ -5,6 +5,9 @@
 #include <cwctype>
 #include <optional>
 #include <regex>
+#include <string_view>
+
+#include "fake/fake_kernel.h"
 
 namespace {
 
@@ -83,7 +86,54 @@ const std::wregex kSelectAction(
 const std::wregex kUpdateActionCondition(
     LR"(UPDATE  `InstallExecuteSequence` SET `Condition` = '([^']*)' WHERE `Action`='([^']*)')");
 
+const std::wregex kSelectProductCode(
+    LR"(SELECT `Value` FROM `Property` WHERE `Property`='ProductCode')");
+
+// What a package file's content says when it is a package: its key in
+// FakeMsi::packages.
+constexpr std::string_view kPackageFileMark = "msi-package:";
+
+// The package at path: a cached package by its path, or a file whose content
+// names one (an original, or a copy of it). Null when it is no package.
+FakeMsiPackage* PackageAt(const std::wstring& path) {
+    const auto cached = msi.packages.find(path);
+    if (cached != msi.packages.end()) return &cached->second;
+    const auto file = TheFakeKernel().files.find(path);
+    if (file == TheFakeKernel().files.end() || !file->second.starts_with(kPackageFileMark)) return nullptr;
+    const std::string key = file->second.substr(kPackageFileMark.size());
+    const auto named = msi.packages.find(std::wstring(key.begin(), key.end()));
+    return named == msi.packages.end() ? nullptr : &named->second;
+}
+
+// A package's product code (or package code): its own, or else that of the
+// product it is the cached package of.
+std::wstring CodeOf(const std::wstring& path, const FakeMsiPackage& package, bool productCode) {
+    const std::wstring& own = productCode ? package.productCode : package.packageCode;
+    if (!own.empty()) return own;
+    for (const auto& product : msi.products)
+        if (product.localPackage == path) return productCode ? product.productCode : product.packageCode;
+    return L"";
+}
+
+// Text into a caller's buffer, as the installer gives it: as much as fits,
+// and ERROR_MORE_DATA with the length when it does not.
+UINT CopyOut(const std::wstring& value, LPWSTR valueBuffer, LPDWORD valueSize) {
+    const auto length = static_cast<DWORD>(value.size());
+    const DWORD capacity = *valueSize;
+    *valueSize = length;
+    if (length >= capacity) {
+        if (capacity > 0) {
+            std::wmemcpy(valueBuffer, value.c_str(), capacity - 1);
+            valueBuffer[capacity - 1] = L'\0';
+        }
+        return ERROR_MORE_DATA;
+    }
+    std::wmemcpy(valueBuffer, value.c_str(), length + 1);
+    return ERROR_SUCCESS;
+}
+
 bool KnownStatement(const std::wstring& sql, const FakeMsiPackage& package) {
+    if (std::regex_match(sql, kSelectProductCode)) return true;
     const bool launchConditions = std::regex_match(sql, kSelectLaunchConditions) ||
                                   std::regex_match(sql, kInsertLaunchCondition) ||
                                   std::regex_match(sql, kDeleteLaunchCondition);
@@ -91,12 +141,14 @@ bool KnownStatement(const std::wstring& sql, const FakeMsiPackage& package) {
     return std::regex_match(sql, kSelectAction) || std::regex_match(sql, kUpdateActionCondition);
 }
 
-UINT Execute(Object& view, FakeMsiPackage& package, const Object* record) {
+UINT Execute(Object& view, const std::wstring& path, FakeMsiPackage& package, const Object* record) {
     std::wsmatch match;
     const std::wstring& sql = view.statement;
     view.rows.clear();
     view.nextRow = 0;
-    if (std::regex_match(sql, kSelectLaunchConditions)) {
+    if (std::regex_match(sql, kSelectProductCode)) {
+        if (const std::wstring code = CodeOf(path, package, true); !code.empty()) view.rows.push_back({code});
+    } else if (std::regex_match(sql, kSelectLaunchConditions)) {
         for (const auto& row : package.launchConditions)
             view.rows.push_back({row.condition, row.description});
     } else if (std::regex_match(sql, match, kSelectAction)) {
@@ -142,6 +194,13 @@ std::vector<FakeSequenceRow> FakeScannerSequence() {
             {L"InstallInitialize", L"", 1500}};
 }
 
+void FakePlaceOriginalPackage(const std::wstring& folder, const std::wstring& name, FakeMsiPackage package) {
+    const std::wstring path = folder + L"\\" + name;
+    TheFakeKernel().folders[folder].push_back(name);
+    TheFakeKernel().files[path] = std::string(kPackageFileMark) + std::string(path.begin(), path.end());
+    msi.packages[path] = std::move(package);
+}
+
 void FakeMsiInstallProduct(const std::wstring& upgradeCode, const std::wstring& productCode,
                            const std::wstring& packagePath, FakeMsiPackage package) {
     msi.products.push_back({upgradeCode, productCode, packagePath, 0, 0});
@@ -181,10 +240,12 @@ UINT MsiGetProductInfoW(LPCWSTR product, LPCWSTR property, LPWSTR valueBuffer, L
     if (found == nullptr) return kMsiUnknownProduct;
     if (found->infoResult != ERROR_SUCCESS) return found->infoResult;
     const std::wstring name = property;
-    if (name != L"LocalPackage" && name != L"InstalledProductName" && name != L"VersionString")
+    if (name != L"LocalPackage" && name != L"InstalledProductName" && name != L"VersionString" &&
+        name != L"PackageCode")
         return kMsiUnknownProperty;
     const std::wstring& path = name == L"LocalPackage"           ? found->localPackage
                                : name == L"InstalledProductName" ? found->name
+                               : name == L"PackageCode"          ? found->packageCode
                                                                  : found->version;
     const auto length = static_cast<DWORD>(path.size());
     if (length >= *valueSize) {
@@ -200,12 +261,12 @@ UINT MsiOpenDatabaseW(LPCWSTR databasePath, LPCWSTR persist, MSIHANDLE* database
     FakeRecordCall(L"MsiOpenDatabaseW(" + FakeQuoted(databasePath) + L", " +
                    std::to_wstring(reinterpret_cast<std::uintptr_t>(persist)) + L")");
     if (auto code = Injected(L"MsiOpenDatabaseW")) return *code;
-    const auto package = msi.packages.find(databasePath);
-    if (package == msi.packages.end()) return kMsiOpenFailed;
+    const FakeMsiPackage* package = PackageAt(databasePath);
+    if (package == nullptr) return kMsiOpenFailed;
     Object object;
     object.kind = kMsiDatabaseKind;
     object.path = databasePath;
-    object.work = package->second;
+    object.work = *package;
     *database = Open(std::move(object));
     return ERROR_SUCCESS;
 }
@@ -238,24 +299,32 @@ UINT MsiEnableLogW(DWORD logMode, LPCWSTR logFile, DWORD logAttributes) {
 UINT MsiInstallProductW(LPCWSTR packagePath, LPCWSTR commandLine) {
     FakeRecordCall(L"MsiInstallProductW(" + FakeQuoted(packagePath) + L", " + FakeQuoted(commandLine) + L")");
     FakeMsiInstall install{packagePath, commandLine, handles.logFile, ERROR_SUCCESS};
-    auto product = std::find_if(msi.products.begin(), msi.products.end(),
-                                [&](const FakeMsiProduct& p) { return p.localPackage == packagePath; });
-    const auto package = msi.packages.find(packagePath);
+    // The product is the one whose codes the package holds; Windows refuses
+    // another build of it (another package code).
+    const FakeMsiPackage* package = PackageAt(packagePath);
+    auto product = msi.products.end();
+    if (package != nullptr) {
+        const std::wstring productCode = CodeOf(packagePath, *package, true);
+        product = std::find_if(msi.products.begin(), msi.products.end(),
+                               [&](const FakeMsiProduct& p) { return SameGuid(p.productCode, productCode); });
+    }
     if (auto code = Injected(L"MsiInstallProductW")) {
         install.result = *code;
-    } else if (product == msi.products.end() || package == msi.packages.end()) {
+    } else if (product == msi.products.end()) {
         install.result = kMsiPackageOpenFailed;
+    } else if (!SameGuid(CodeOf(packagePath, *package, false), product->packageCode)) {
+        install.result = kMsiOtherBuild;
     } else if (product->installFailure != ERROR_SUCCESS) {
         install.result = product->installFailure;
     } else if (const std::wstring line = commandLine; line.starts_with(L"REMOVE=ALL")) {
-        install.result = UninstallResult(package->second);
+        install.result = UninstallResult(*package);
         if (install.result == ERROR_SUCCESS) {
             install.result = product->removedResult;
             if (install.result != ERROR_SUCCESS && line.find(L"REBOOT=ReallySuppress") == std::wstring::npos)
                 msi.restartedComputer = true;
             // Removed: unregistered, and its cached package deleted.
+            msi.packages.erase(product->localPackage);
             msi.products.erase(product);
-            msi.packages.erase(package);
         }
     }
     msi.installs.push_back(install);
@@ -290,7 +359,7 @@ UINT MsiViewExecute(MSIHANDLE view, MSIHANDLE record) {
     if (auto code = Injected(L"MsiViewExecute", v->statement)) return *code;
     Object* db = Find(v->database, kMsiDatabaseKind);
     if (db == nullptr) return kMsiInvalidHandle;
-    return Execute(*v, db->work, r);
+    return Execute(*v, db->path, db->work, r);
 }
 
 UINT MsiViewFetch(MSIHANDLE view, MSIHANDLE* record) {
@@ -316,19 +385,7 @@ UINT MsiRecordGetStringW(MSIHANDLE record, UINT field, LPWSTR valueBuffer, LPDWO
     const Object* r = Find(record, kMsiRecordKind);
     if (r == nullptr) return kMsiInvalidHandle;
     if (auto code = Injected(L"MsiRecordGetStringW", r->statement, field)) return *code;
-    const std::wstring value = field < r->fields.size() ? r->fields[field] : L"";
-    const auto length = static_cast<DWORD>(value.size());
-    const DWORD capacity = *valueSize;
-    *valueSize = length;
-    if (length >= capacity) {
-        if (capacity > 0) {
-            std::wmemcpy(valueBuffer, value.c_str(), capacity - 1);
-            valueBuffer[capacity - 1] = L'\0';
-        }
-        return ERROR_MORE_DATA;
-    }
-    std::wmemcpy(valueBuffer, value.c_str(), length + 1);
-    return ERROR_SUCCESS;
+    return CopyOut(field < r->fields.size() ? r->fields[field] : L"", valueBuffer, valueSize);
 }
 
 MSIHANDLE MsiCreateRecord(UINT params) {
@@ -355,6 +412,27 @@ UINT MsiDatabaseCommit(MSIHANDLE database) {
     Object* db = Find(database, kMsiDatabaseKind);
     if (db == nullptr) return kMsiInvalidHandle;
     if (auto code = Injected(L"MsiDatabaseCommit")) return *code;
+    // A copy's edits are its own: from now on the installer finds it by its path.
     msi.packages[db->path] = db->work;
     return ERROR_SUCCESS;
+}
+
+UINT MsiGetSummaryInformationW(MSIHANDLE database, LPCWSTR, UINT, MSIHANDLE* summaryInfo) {
+    FakeRecordCall(L"MsiGetSummaryInformationW()");
+    const Object* db = Find(database, kMsiDatabaseKind);
+    if (db == nullptr) return kMsiInvalidHandle;
+    Object object;
+    object.kind = kMsiSummaryKind;
+    object.fields.push_back(CodeOf(db->path, db->work, false));
+    *summaryInfo = Open(std::move(object));
+    return ERROR_SUCCESS;
+}
+
+// The revision number alone: the package code.
+UINT MsiSummaryInfoGetPropertyW(MSIHANDLE summaryInfo, UINT property, PUINT, int*, FILETIME*, LPWSTR valueBuffer,
+                                LPDWORD valueSize) {
+    FakeRecordCall(L"MsiSummaryInfoGetPropertyW(" + std::to_wstring(property) + L")");
+    const Object* summary = Find(summaryInfo, kMsiSummaryKind);
+    if (summary == nullptr || property != PID_REVNUMBER) return kMsiInvalidParameter;
+    return CopyOut(summary->fields[0], valueBuffer, valueSize);
 }

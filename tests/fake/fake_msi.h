@@ -19,6 +19,10 @@ inline constexpr UINT kMsiUnknownProperty = 1608;
 inline constexpr UINT kMsiBadQuerySyntax = 1615;
 inline constexpr UINT kMsiPackageOpenFailed = 1619;
 inline constexpr UINT kMsiFunctionFailed = 1627;
+inline constexpr UINT kMsiOtherBuild = 1638;
+
+// The package code every installed product has unless a test gives another.
+inline constexpr const wchar_t* kFakePackageCode = L"{C0DEC0DE-0000-4000-8000-000000000001}";
 
 struct FakeLaunchCondition {
     std::wstring condition;
@@ -38,6 +42,11 @@ struct FakeMsiPackage {
     bool hasLaunchConditionTable = true;
     std::vector<FakeLaunchCondition> launchConditions;
     std::vector<FakeSequenceRow> installExecuteSequence;
+    // Its product code (Property table) and package code (summary
+    // information); "" for those of the installed product whose cached
+    // package it is.
+    std::wstring productCode;
+    std::wstring packageCode;
     bool operator==(const FakeMsiPackage&) const = default;
 };
 
@@ -52,6 +61,7 @@ struct FakeMsiProduct {
     UINT removedResult = 0;
     std::wstring name = L"Nerovan Scanner Driver";  // InstalledProductName
     std::wstring version = L"3.2.0";                 // VersionString
+    std::wstring packageCode = kFakePackageCode;     // PackageCode
 };
 
 // A failure to inject: every call of operation (on a view or record of
@@ -114,7 +124,12 @@ std::vector<FakeSequenceRow> FakeScannerSequence();
 void FakeMsiInstallProduct(const std::wstring& upgradeCode, const std::wstring& productCode,
                            const std::wstring& packagePath, FakeMsiPackage package);
 
+// Places an original package file at folder\\name: a file the kernel lists
+// and copies (its content names the package), which the installer opens.
+void FakePlaceOriginalPackage(const std::wstring& folder, const std::wstring& name, FakeMsiPackage package);
+
 // Handle kinds counted by the fake platform.
 inline const std::string kMsiDatabaseKind = "msi-database";
 inline const std::string kMsiViewKind = "msi-view";
 inline const std::string kMsiRecordKind = "msi-record";
+inline const std::string kMsiSummaryKind = "msi-summary";

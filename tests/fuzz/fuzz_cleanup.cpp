@@ -236,14 +236,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
     case Mode::Check:
         FuzzForbidChanges(true);
-        exitCode = RunProgram({L"/check"}, false);
+        exitCode = RunProgram(FuzzChance(2) ? std::vector<std::wstring>{L"/check", L"/packages:C:\\kit"}
+                                            : std::vector<std::wstring>{L"/check"},
+                              false);
         FuzzForbidChanges(false);
         break;
-    case Mode::Quiet:
-        exitCode = RunProgram(FuzzChance(4) ? std::vector<std::wstring>{L"/quiet", L"/logdir:C:\\x"}
-                                            : std::vector<std::wstring>{L"/quiet"},
-                              false);
+    case Mode::Quiet: {
+        std::vector<std::wstring> arguments{L"/quiet"};
+        if (FuzzChance(4)) arguments.push_back(L"/logdir:C:\\x");
+        if (FuzzChance(2)) arguments.push_back(L"/packages:C:\\kit\\");
+        exitCode = RunProgram(arguments, false);
         break;
+    }
     }
     const bool logKept = RunLogIsOpen();
     CloseRunLog();

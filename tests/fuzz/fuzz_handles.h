@@ -5,7 +5,7 @@
 
 #include "platform/platform.h"
 
-enum class FuzzHandleKind { Database, View, Record, DeviceSet, RegistryKey, FileSearch, Inf, File };
+enum class FuzzHandleKind { Database, View, Record, DeviceSet, RegistryKey, FileSearch, Inf, File, Summary };
 
 MSIHANDLE FuzzOpenMsiHandle(FuzzHandleKind kind);
 bool FuzzMsiHandleIs(MSIHANDLE handle, FuzzHandleKind kind);

@@ -31,6 +31,13 @@ void Changing(const char* what) {
     if (changesForbidden) Fault(what);
 }
 
+// Fails one call in odds, with a code of the fuzzer's.
+bool Fails(std::uint8_t odds) {
+    if (!FuzzChance(odds)) return false;
+    lastError = FuzzCode();
+    return true;
+}
+
 std::map<std::uintptr_t, int> fetchesPerView;
 std::map<std::uintptr_t, int> membersPerSet;
 
@@ -191,6 +198,30 @@ DWORD GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer) {
     return length;
 }
 
+DWORD GetFileAttributesW(LPCWSTR fileName) {
+    if (fileName == nullptr) Fault("attributes of no file");
+    return Fails(8) ? INVALID_FILE_ATTRIBUTES : FuzzChance(8) ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_DIRECTORY;
+}
+DWORD GetFullPathNameW(LPCWSTR fileName, DWORD bufferLength, LPWSTR buffer, LPWSTR*) {
+    if (fileName == nullptr) Fault("full path of nothing");
+    return GetCurrentDirectoryW(bufferLength, buffer);  // any path will do
+}
+BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES attributes) {
+    Changing("a folder made while only looking");
+    if (pathName == nullptr || attributes == nullptr || attributes->lpSecurityDescriptor == nullptr)
+        Fault("a folder made without its own protection");
+    return Fails(4) ? FALSE : TRUE;
+}
+BOOL RemoveDirectoryW(LPCWSTR pathName) {
+    Changing("a folder removed while only looking");
+    if (pathName == nullptr) Fault("no folder to remove");
+    return Fails(8) ? FALSE : TRUE;
+}
+HLOCAL LocalFree(HLOCAL memory) {
+    if (!FuzzCloseMemory(memory)) Fault("LocalFree of memory not allocated");
+    return nullptr;
+}
+
 // msi
 INSTALLUILEVEL MsiSetInternalUI(INSTALLUILEVEL, HWND*) {
     Changing("installer user interface set while only looking");
@@ -223,8 +254,8 @@ UINT MsiGetProductInfoW(LPCWSTR, LPCWSTR, LPWSTR valueBuffer, LPDWORD valueSize)
 }
 
 UINT MsiOpenDatabaseW(LPCWSTR, LPCWSTR persist, MSIHANDLE* database) {
-    Changing("package database opened while only looking");
-    if (persist != MSIDBOPEN_TRANSACT) Fault("database not opened in transacted mode");
+    if (persist != MSIDBOPEN_READONLY) Changing("package database opened to change while only looking");
+    if (persist != MSIDBOPEN_TRANSACT && persist != MSIDBOPEN_READONLY) Fault("database neither transacted nor read-only");
     const UINT code = FuzzChance(6) ? FuzzCode() : 0;
     if (code == 0) *database = FuzzOpenMsiHandle(FuzzHandleKind::Database);
     return code;
@@ -302,6 +333,26 @@ UINT MsiRecordSetStringW(MSIHANDLE record, UINT, LPCWSTR value) {
 UINT MsiDatabaseCommit(MSIHANDLE database) {
     if (!FuzzMsiHandleIs(database, FuzzHandleKind::Database)) Fault("commit of a closed database");
     return FuzzChance(4) ? FuzzCode() : 0;
+}
+
+UINT MsiGetSummaryInformationW(MSIHANDLE database, LPCWSTR path, UINT updateCount, MSIHANDLE* summaryInfo) {
+    if (!FuzzMsiHandleIs(database, FuzzHandleKind::Database) || path != nullptr || updateCount != 0)
+        Fault("summary of a closed database, or opened to change");
+    if (Fails(8)) return lastError;
+    *summaryInfo = FuzzOpenMsiHandle(FuzzHandleKind::Summary);
+    return 0;
+}
+
+UINT MsiSummaryInfoGetPropertyW(MSIHANDLE summaryInfo, UINT, PUINT dataType, int* value, FILETIME* fileTime,
+                                LPWSTR valueBuffer, LPDWORD valueSize) {
+    if (!FuzzMsiHandleIs(summaryInfo, FuzzHandleKind::Summary) || dataType == nullptr || value == nullptr ||
+        fileTime == nullptr)
+        Fault("summary property read from a closed summary or into no buffer");
+    const std::wstring text = FuzzChance(2) ? ProductCode() : FuzzText();
+    WriteUnits(valueBuffer, *valueSize, text, false);
+    const bool fits = text.size() < *valueSize;
+    *valueSize = static_cast<DWORD>(text.size());
+    return Fails(8) ? lastError : fits ? 0 : ERROR_MORE_DATA;
 }
 
 // setupapi
@@ -495,6 +546,16 @@ LONG RegDeleteKeyValueW(HKEY key, LPCWSTR, LPCWSTR valueName) {
     if (!FuzzPointerHandleIs(key, FuzzHandleKind::RegistryKey)) Fault("delete in a closed key");
     if (valueName == nullptr) Fault("no value name");
     return FuzzChance(2) ? static_cast<LONG>(FuzzCode()) : 0;
+}
+
+BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR text, DWORD revision,
+                                                          PSECURITY_DESCRIPTOR* descriptor, PULONG) {
+    // Protected (P): nothing inherited from a folder that others may write.
+    if (text == nullptr || revision != SDDL_REVISION_1 || !std::wstring(text).starts_with(L"D:P("))
+        Fault("a folder's access open to what its parent allows");
+    if (Fails(16)) return FALSE;
+    *descriptor = FuzzOpenMemory(20);
+    return TRUE;
 }
 
 LONG RegCloseKey(HKEY key) {

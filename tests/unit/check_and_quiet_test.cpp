@@ -25,6 +25,7 @@ TEST(Options, WindowsStyleEachOnceAndCheckAlone) {
         bool valid;
         bool help = false, check = false, quiet = false;
         const wchar_t* logFolder = nullptr;  // null: none
+        const wchar_t* packagesFolder = nullptr;
     };
     const Case cases[] = {
         {{}, true, false, false, false, nullptr},
@@ -37,6 +38,10 @@ TEST(Options, WindowsStyleEachOnceAndCheckAlone) {
         {{L"/quiet", L"/logdir:C:\\logs\""}, true, false, false, true, L"C:\\logs\\"},
         {{L"/logdir:C:\""}, true, false, false, false, L"C:\\"},
         {{L"/check", L"/?"}, true, true, true, false, nullptr},
+        {{L"/quiet", L"/logdir:C:\\logs\\", L"/PACKAGES:C:\\Kit\\"}, true, false, false, true, L"C:\\logs\\", L"C:\\Kit\\"},
+        {{L"/packages:kit", L"/check"}, true, false, true, false, nullptr, L"kit"},
+        {{L"/packages:a", L"/packages:b"}, false},
+        {{L"/packages:"}, false},
         {{L"/check", L"/quiet"}, false},
         {{L"/check", L"/logdir:C:\\x"}, false},
         {{L"/quiet", L"/quiet"}, false},
@@ -61,6 +66,7 @@ TEST(Options, WindowsStyleEachOnceAndCheckAlone) {
         EXPECT_EQ(options.quiet, c.quiet);
         EXPECT_EQ(options.hasLogFolder, c.logFolder != nullptr);
         EXPECT_EQ(options.logFolder, c.logFolder == nullptr ? L"" : c.logFolder);
+        EXPECT_EQ(options.packagesFolder, c.packagesFolder == nullptr ? L"" : c.packagesFolder);
     }
 }
 
@@ -82,6 +88,18 @@ TEST(Options, CommandLineArgumentsAfterTheProgramName) {
         EXPECT_EQ(CommandLineHasArguments(line), expected);
     }
     EXPECT_FALSE(CommandLineHasArguments(nullptr));
+
+    // Quoted folders ending in a backslash, as a batch file's %~dp0 gives them.
+    const std::pair<const wchar_t*, std::vector<std::wstring>> splits[] = {
+        {L"p.exe \"/logdir:C:\\kit\\\" \"/packages:C:\\kit\\packages\\\"",
+         {L"/logdir:C:\\kit\\", L"/packages:C:\\kit\\packages\\"}},
+        {L"\"C:\\a b\\p.exe\"\t/quiet  /logdir:\"C:\\my logs\" ", {L"/quiet", L"/logdir:C:\\my logs"}},
+        {L"p.exe \"\"", {L""}},
+    };
+    for (const auto& [line, arguments] : splits) EXPECT_EQ(CommandLineArguments(line), arguments);
+    for (const auto& [given, folder] : {std::pair{L"C:\\kit\\\\", L"C:\\kit"}, {L"C:\\", L"C:\\"},
+                                        {L"\\\\srv\\share\\", L"\\\\srv\\share"}})
+        EXPECT_EQ(FolderWithoutFinalBackslash(given), folder);
 }
 
 class CheckAndQuietTest : public ReportFixture {
@@ -100,10 +118,12 @@ protected:
     std::vector<std::wstring> Changes() {
         std::vector<std::wstring> changes;
         for (const wchar_t* prefix :
-             {L"MsiSetInternalUI", L"MsiOpenDatabaseW", L"MsiEnableLogW", L"MsiInstallProductW",
+             {L"MsiSetInternalUI", L"MsiEnableLogW", L"MsiInstallProductW",
               L"RegDeleteKeyValueW", L"SetupDiCallClassInstaller", L"SetupUninstallOEMInfW",
-              L"DeleteFileW", L"SetCurrentDirectoryW"})
+              L"DeleteFileW", L"SetCurrentDirectoryW", L"CreateDirectoryW", L"RemoveDirectoryW"})
             for (const auto& call : FakeCallsStartingWith(prefix)) changes.push_back(call);
+        for (const auto& call : FakeCallsStartingWith(L"MsiOpenDatabaseW"))
+            if (!call.ends_with(L", 0)")) changes.push_back(call);  // not read-only
         for (const auto& call : FakeCallsStartingWith(L"CreateFileW"))
             if (call.find(L", 3, ") == std::wstring::npos) changes.push_back(call);  // not OPEN_EXISTING
         for (const auto& call : FakeCallsStartingWith(L"RegOpenKeyExW"))
@@ -287,6 +307,18 @@ TEST_F(CheckAndQuietTest, HelpAndMistakesTouchNothing) {
     EXPECT_EQ(Console(), UsageText());
     EXPECT_TRUE(FakeCalls().calls.empty());
     EXPECT_EQ(UnreadInput(), "y\n");
+    // A mistake about the originals' folder: one line says which.
+    const std::pair<std::vector<std::wstring>, std::string> mistakes[] = {
+        {{L"/quiet", L"/packages:C:\\missing\\"}, "The folder of /packages: does not exist: C:\\missing\\\n"},
+        {{L"/packages:C:\\", L"/packages:C:\\"}, "The option /packages: is given twice.\n"}};
+    for (const auto& [arguments, line] : mistakes) {
+        errors_.str("");
+        EXPECT_EQ(RunProgram(arguments, false), 87);
+        EXPECT_EQ(Errors(), line);
+    }
+    EXPECT_EQ(Console(), UsageText()) << "nothing more";
+    EXPECT_EQ(Changes(), std::vector<std::wstring>{});
+    EXPECT_TRUE(std::filesystem::is_empty(dir_));
 }
 
 std::string ReadFile(const std::filesystem::path& path) {
@@ -398,7 +430,7 @@ void PlantMachineToInterrupt() {
     TheFakeMsi().packages[L"C:\\windows\\Installer\\1.msi"].launchConditions = {
         {L"VersionNT = 602", L"Not for this Windows."}};
     FakeMsiInstallProduct(L"{3A7E05D2-9B61-4c38-8F2D-A64E1B07C59E}", kSecondOfPair,
-                          L"C:\\windows\\Installer\\3.msi", FakeMsiPackage{{}, {}, FakeScannerSequence()});
+                          L"C:\\windows\\Installer\\3.msi", FakeMsiPackage{{}, {}, FakeScannerSequence(), {}, {}});
     TheFakeRegistry().view32[L"Software\\NerovanDrv"].values[L"InstallDir"] = L"C:\\Nerovan";
     TheFakeRegistry().view64[L"Software\\NerovanDrv"].values[L"DriverName"] = L"other";
 }

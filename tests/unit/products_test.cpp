@@ -7,6 +7,7 @@
 
 #include "fake/fake_kernel.h"
 #include "fake/fake_msi.h"
+#include "products/original_packages.h"
 #include "products/package_database.h"
 #include "products/related_products.h"
 #include "run/run_cleanup.h"
@@ -441,6 +442,84 @@ TEST_F(ProductsTest, ARunRemovesTheScannerProductsWithALogEach) {
     EXPECT_EQ(TheFakeMsi().packages.size(), 1u);
     EXPECT_EQ(TheFakeMsi().packages[L"C:\\other.msi"], unrelated);
     EXPECT_FALSE(TheFakeMsi().restartedComputer);
+}
+
+// A product whose cached package is gone, and a folder of originals in
+// which the file names tell nothing: a text file, another product's package,
+// another build of this one, and its own build.
+void PlantProductWithoutCache() {
+    FakeMsiInstallProduct(kRow2, kRow2, kPackage, Package(true, true));
+    TheFakeMsi().packages.erase(kPackage);
+    TheFakeKernel().folders[L"C:\\kit"].push_back(L"notes.msi");
+    TheFakeKernel().files[L"C:\\kit\\notes.msi"] = "not a package";
+    FakeMsiPackage package = Package(true, true);
+    for (const auto& [name, product, build] :
+         {std::tuple{L"other.msi", L"{00000000-0000-0000-0000-000000000001}", kFakePackageCode},
+          {L"new build.msi", kRow2, L"{B0000000-0000-4000-8000-000000000002}"}, {L"driver 7.msi", kRow2, kFakePackageCode}}) {
+        package.productCode = product;
+        package.packageCode = build;
+        FakePlaceOriginalPackage(L"C:\\kit", name, package);
+    }
+}
+
+TEST_F(ProductsTest, AProductWhoseCachedPackageIsGoneIsRemovedFromACopyOfItsOriginal) {
+    const std::string refused =
+        "Original package refused, another build: C:\\kit\\new build.msi, package code "
+        "{B0000000-0000-4000-8000-000000000002}, installed {C0DEC0DE-0000-4000-8000-000000000001}";
+    const std::vector<std::string> found{kFound, "Can't open package installer data base. Error: 110", refused,
+                                         "Original package: C:\\kit\\driver 7.msi"};
+    const auto lines = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), found.begin(), found.end());
+        if (more.back() != kRemoved) more.insert(more.end(), {kCachePath, "Can't remove driver product package. Error: 1619"});
+        return more;
+    };
+    const std::string copied = "Driver product package cache path: C:\\windows\\Temp\\NrvDriverCleanup-00000A3F-";
+    struct Case {
+        const char* what;
+        void (*script)();
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"its original", [] {}, lines({kOpened, kDescribed, kChanged, copied + "0\\driver 7.msi", kRemoved})},
+        {"the first name taken", [] { TheFakeKernel().madeFolders[L"C:\\windows\\Temp\\NrvDriverCleanup-00000A3F-0"]; },
+         lines({kOpened, kDescribed, kChanged, copied + "1\\driver 7.msi", kRemoved})},
+        {"another build alone", [] { std::erase(TheFakeKernel().folders[L"C:\\kit"], L"driver 7.msi"); },
+         {found[0], found[1], refused, "No original package of this product in: C:\\kit", kCachePath,
+          "Can't remove driver product package. Error: 1619"}},
+        {"no protection", [] { TheFakeKernel().securityDescriptorError = 1336; },
+         lines({"Can't copy original package. Error: 1336"})},
+        {"no folder", [] { TheFakeKernel().createErrors[L"C:\\windows\\Temp\\NrvDriverCleanup-00000A3F-0"] = 5; },
+         lines({"Can't copy original package. Error: 5"})},
+        {"a copy cut short",
+         [] { TheFakeKernel().writeErrors[L"C:\\windows\\Temp\\NrvDriverCleanup-00000A3F-0\\driver 7.msi"] = 112; },
+         lines({"Can't copy original package. Error: 112"})},
+        // What runs is what was checked: the original swapped for another build after the check.
+        {"the original swapped",
+         [] { TheFakeKernel().contentOnOpen[L"C:\\kit\\driver 7.msi"] = TheFakeKernel().files[L"C:\\kit\\new build.msi"]; },
+         lines({"Original package changed while copied: C:\\kit\\driver 7.msi"})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        PlantProductWithoutCache();
+        const FakeMsiPackage original = TheFakeMsi().packages[L"C:\\kit\\driver 7.msi"];
+        c.script();
+        SetOriginalPackagesFolder(L"C:\\kit");
+        RemoveProduct(kPatched);
+        EXPECT_EQ(Console(), Join(c.lines));
+        EXPECT_EQ(TheFakeMsi().products.empty(), c.lines.back() == kRemoved);
+        // The originals are only read, the copy made in a folder of its own for
+        // administrators, and both gone afterwards.
+        EXPECT_EQ(TheFakeMsi().packages[L"C:\\kit\\driver 7.msi"], original);
+        for (const auto& call : FakeCallsStartingWith(L"MsiOpenDatabaseW(\"C:\\kit")) EXPECT_TRUE(call.ends_with(L", 0)"));
+        for (const auto& call : FakeCallsStartingWith(L"CreateFileW(\"C:\\kit"))
+            EXPECT_NE(call.find(L", 0x80000000, 0x3, 3, "), std::wstring::npos) << call;
+        for (const auto& call : FakeCallsStartingWith(L"CreateDirectoryW"))
+            EXPECT_TRUE(call.ends_with(L", \"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)\")")) << call;
+        EXPECT_EQ(TheFakeKernel().madeFolders.size(), std::string(c.what) == "the first name taken" ? 1u : 0u);
+        EXPECT_EQ(TheFakeKernel().files.size(), 5u) << "the originals and the installer log, no copy";
+    }
 }
 
 }  // namespace

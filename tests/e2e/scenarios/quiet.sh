@@ -9,7 +9,8 @@
 #    shared and the other maker's packages, writes every file to the log
 #    folder and ends the run log with the inventory: exit code 0;
 #  - a product whose package schedules a restart: 3010;
-#  - a product whose cached package is missing stays: 1603;
+#  - a product whose cached package is missing stays: 1603, unless the
+#    folder of /packages: holds its original (another build is refused);
 #  - a log folder that does not exist: -1, no file.
 # Under Wine the shell sees the low byte: 3010 is 194, 1603 is 67, -1 is 255.
 source "$NRV_E2E_DIR/lib.sh"
@@ -18,6 +19,8 @@ source "$NRV_E2E_DIR/expected_clean_machine.sh"
 packages=$NRV_E2E_BUILD/products
 [[ -f $packages/plain.msi ]] || { echo "missing packages in $packages (build the host preset)"; exit 1; }
 PLAIN='{3A7E05D2-4C4C-4C38-8F2D-0000000000C3}'
+TWIN_A='{6B1D2E40-1A11-4A7E-91D5-000000000A01}'
+PATCHED='{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}'
 windows_path() { echo "Z:${1//\//\\}"; }
 # The run log's lines without CR, the cached package names as @CACHED@.
 log_lines() { tr -d '\r' <"$1" | sed -E 's/C:\\windows\\Installer\\[0-9a-f]+\.msi$/@CACHED@/'; }
@@ -109,8 +112,57 @@ e2e_expect_eq "missing cached package: failing steps" \
     "Can't open package installer data base. Error: N
 Can't remove driver product package. Error: N"
 e2e_expect_eq "missing cached package: the run log's inventory" "$(log_lines "$log" | tail -n 4)" "$(printf '%s\n' "" \
-    "Driver product: $PLAIN, Nerovan Scanner Tools, version 1.0.0" "Shared driver package kept: oem22.inf" \
-    "NRV-CHECK: FOUND products=1 mark=0 nodes=0 packages=0")"
+    "Driver product: $PLAIN, Nerovan Scanner Tools, version 1.0.0, cached package missing" \
+    "Shared driver package kept: oem22.inf" "NRV-CHECK: FOUND products=1 mark=0 nodes=0 packages=0")"
+
+# With the originals (/packages:): a blocked product and the one with the
+# launch condition (installed on Windows 8) lose their cached packages too.
+# The folder, whose path holds a space, has them under other names, another
+# build of the plain product and a file that is no package.
+e2e_wine winecfg -v win8
+for name in twin-a patched; do
+    e2e_wine msiexec /i "$(windows_path "$packages/$name.msi")" /qn || e2e_fail "installing $name.msi failed"
+done
+e2e_wine winecfg -v win10
+e2e_wait
+rm -f "$(e2e_unix_path 'C:\windows\Installer')"/*.msi
+kit="$E2E_WORK/kit dir/packages"
+mkdir -p "$kit"
+cp "$packages/twin-a.msi" "$kit/usb2.msi"
+cp "$packages/patched.msi" "$kit/driver.msi"
+cp "$packages/plain.msi" "$kit/tools 1.1.msi"
+msibuild "$kit/tools 1.1.msi" -s "Nerovan Scanner Tools" Nerovan "Intel;1033" "{3A7E05D2-1111-4C38-8F2D-00000000B011}"
+echo "not a package" >"$kit/readme.msi"
+sums() { (cd "$kit" && md5sum -- * | LC_ALL=C sort); }
+kit_sums=$(sums)
+refused="Original package refused, another build: $(windows_path "$kit")\\tools 1.1.msi, package code {3A7E05D2-1111-4C38-8F2D-00000000B011}, installed"
+e2e_run '' "$E2E_WORK/check-kit" /check "/packages:$(windows_path "$kit")\\"
+e2e_expect_eq "originals, /check: exit code" "$E2E_RC" 1
+e2e_expect_eq "originals, /check: files written" "$(e2e_files "$E2E_WORK/check-kit")" ""
+e2e_expect_eq "originals, /check: what it says of them" "$(tr -d '\r' <"$E2E_CONSOLE" | grep -E '^(Driver product|Original|No original)' |
+    sed 's/, installed {.*}$/, installed/')" "$(printf '%s\n' \
+    "Driver product: $TWIN_A, Nerovan Scanner Driver USB2, version 1.0.0, cached package missing" \
+    "Original package: $(windows_path "$kit")\\usb2.msi" \
+    "Driver product: $PATCHED, Nerovan Scanner Driver, version 1.0.0, cached package missing" \
+    "Original package: $(windows_path "$kit")\\driver.msi" \
+    "Driver product: $PLAIN, Nerovan Scanner Tools, version 1.0.0, cached package missing" \
+    "$refused" "No original package of this product in: $(windows_path "$kit")")"
+# Another build is refused: that product stays, the others go.
+e2e_run '' "$E2E_WORK/kit1" /quiet "/packages:$(windows_path "$kit")\\"
+e2e_expect_eq "originals, another build: exit code (1603)" "$E2E_RC" 67
+log=$(e2e_run_log "$E2E_WORK/kit1")
+e2e_expect_eq "originals, another build: the product left" "$(log_lines "$log" | tail -n 5 | head -n 3 |
+    sed 's/, installed {.*}$/, installed/')" "$(printf '%s\n' \
+    "Driver product: $PLAIN, Nerovan Scanner Tools, version 1.0.0, cached package missing" "$refused" \
+    "No original package of this product in: $(windows_path "$kit")")"
+# With its own build beside it, and the log folder first: clean.
+cp "$packages/plain.msi" "$kit/tools.msi"
+mkdir -p "$E2E_WORK/kit2"
+e2e_run '' "$E2E_WORK/kit2" "/logdir:$(windows_path "$E2E_WORK/kit2")\\" /quiet "/packages:$(windows_path "$kit")\\"
+e2e_expect_eq "originals: exit code" "$E2E_RC" 0
+e2e_expect_eq "originals: the end of the run log" "$(log_lines "$(e2e_run_log "$E2E_WORK/kit2")" | tail -n 1)" "NRV-CHECK: CLEAN"
+e2e_expect_eq "originals: the folder unchanged" "$(sums | grep -v ' tools.msi$')" "$kit_sums"
+e2e_expect_eq "originals: no copy left" "$(ls "$(e2e_unix_path 'C:\windows\temp')" | grep -ci nrvdrivercleanup || true)" 0
 
 # A log folder that does not exist: the run does not start.
 e2e_snapshot >"$E2E_WORK/before.txt"

@@ -1,0 +1,147 @@
+#include "products/original_packages.h"
+
+#include <memory>
+#include <vector>
+
+#include "platform/ascii_case.h"
+#include "platform/buffer_text.h"
+#include "report/report_writer.h"
+
+namespace {
+
+std::wstring packagesFolder;
+
+constexpr const wchar_t* kSelectProductCode = L"SELECT `Value` FROM `Property` WHERE `Property`='ProductCode'";
+
+struct FindCloser {
+    void operator()(HANDLE find) const { FindClose(find); }
+};
+using OpenFind = std::unique_ptr<void, FindCloser>;
+
+bool SameGuid(const std::wstring& a, const std::wstring& b) { return LowerAscii(a) == LowerAscii(b); }
+
+// Reads a text that the installer writes into a caller's buffer, asking again
+// with the size it gives when the first buffer is too small.
+template <typename Read>
+bool ReadText(Read read, std::wstring& text) {
+    std::vector<wchar_t> buffer(64);
+    auto size = static_cast<DWORD>(buffer.size());
+    UINT result = read(buffer.data(), &size);
+    if (result == ERROR_MORE_DATA) {
+        buffer.resize(size + 1);  // the size does not count the terminator
+        size = static_cast<DWORD>(buffer.size());
+        result = read(buffer.data(), &size);
+    }
+    if (result != ERROR_SUCCESS) return false;
+    text = TextInBuffer(buffer.data(), buffer.size());
+    return true;
+}
+
+// The product code in the package's Property table.
+bool ReadProductCode(MSIHANDLE database, std::wstring& productCode) {
+    MSIHANDLE view = 0;
+    if (MsiDatabaseOpenViewW(database, kSelectProductCode, &view) != ERROR_SUCCESS) return false;
+    bool found = false;
+    if (MsiViewExecute(view, 0) == ERROR_SUCCESS) {
+        MSIHANDLE record = 0;
+        if (MsiViewFetch(view, &record) == ERROR_SUCCESS) {
+            found = ReadText([&](wchar_t* buffer, DWORD* size) { return MsiRecordGetStringW(record, 1, buffer, size); },
+                             productCode);
+            MsiCloseHandle(record);
+        }
+    }
+    MsiCloseHandle(view);
+    return found;
+}
+
+// The package code: the revision number of the summary information.
+bool ReadPackageCode(MSIHANDLE database, std::wstring& packageCode) {
+    MSIHANDLE summary = 0;
+    if (MsiGetSummaryInformationW(database, nullptr, 0, &summary) != ERROR_SUCCESS) return false;
+    const bool read = ReadText(
+        [&](wchar_t* buffer, DWORD* size) {
+            UINT type = 0;
+            int number = 0;
+            FILETIME time{};
+            return MsiSummaryInfoGetPropertyW(summary, PID_REVNUMBER, &type, &number, &time, buffer, size);
+        },
+        packageCode);
+    MsiCloseHandle(summary);
+    return read;
+}
+
+// The package code the installer recorded for the installed product.
+std::wstring InstalledPackageCode(const wchar_t* productCode) {
+    std::wstring code;
+    ReadText([&](wchar_t* buffer, DWORD* size) { return MsiGetProductInfoW(productCode, kPackageCodeProperty, buffer, size); },
+             code);
+    return code;
+}
+
+bool EndsWithMsi(const std::wstring& name) {
+    return name.size() > 4 && LowerAscii(name.substr(name.size() - 4)) == L".msi";
+}
+
+// The codes of the package at path, opened read-only; false when it is no
+// package the installer can open.
+bool ReadCodesOfFile(const std::wstring& path, std::wstring& productCode, std::wstring& packageCode) {
+    MSIHANDLE database = 0;
+    if (MsiOpenDatabaseW(path.c_str(), MSIDBOPEN_READONLY, &database) != ERROR_SUCCESS) return false;
+    const bool read = ReadProductCode(database, productCode) && ReadPackageCode(database, packageCode);
+    MsiCloseHandle(database);
+    return read;
+}
+
+// The names of the *.msi files at the folder's top level, in the file
+// system's order.
+std::vector<std::wstring> PackageFiles(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry{};
+    const HANDLE first = FindFirstFileW((folder + L"\\*.msi").c_str(), &entry);
+    if (first == INVALID_HANDLE_VALUE) return names;  // none, or the folder cannot be read
+    const OpenFind find(first);
+    do {
+        const std::wstring name = TextInBuffer(entry.cFileName);
+        // The pattern also matches a short name: "x.msix" may be listed.
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && EndsWithMsi(name)) names.push_back(name);
+    } while (FindNextFileW(find.get(), &entry));
+    return names;
+}
+
+}  // namespace
+
+void SetOriginalPackagesFolder(const std::wstring& folder) { packagesFolder = folder; }
+
+const std::wstring& OriginalPackagesFolder() { return packagesFolder; }
+
+OriginalPackage FindOriginalPackage(const wchar_t* productCode) {
+    OriginalPackage original{{}, InstalledPackageCode(productCode)};
+    for (const std::wstring& name : PackageFiles(packagesFolder)) {
+        const std::wstring path = packagesFolder + L"\\" + name;
+        std::wstring product;
+        std::wstring package;
+        if (!ReadCodesOfFile(path, product, package) || !SameGuid(product, productCode)) continue;
+        if (!original.packageCode.empty() && SameGuid(package, original.packageCode)) {
+            original.path = path;
+            break;
+        }
+        ReportText("Original package refused, another build: ");
+        ReportText(path.c_str());
+        ReportText(", package code ");
+        ReportText(package.c_str());
+        ReportLine(", installed ", original.packageCode.c_str());
+    }
+    if (original.path.empty()) {
+        ReportLine("No original package of this product in: ", packagesFolder.c_str());
+    } else {
+        ReportLine("Original package: ", original.path.c_str());
+    }
+    return original;
+}
+
+bool PackageHoldsCodes(MSIHANDLE database, const wchar_t* productCode, const std::wstring& packageCode) {
+    std::wstring product;
+    std::wstring package;
+    return ReadProductCode(database, product) && ReadPackageCode(database, package) &&
+           SameGuid(product, productCode) && !packageCode.empty() && SameGuid(package, packageCode);
+}
