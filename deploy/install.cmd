@@ -5,7 +5,9 @@ rem copies the program for this Windows into Program Files\NrvDriverCleanup,
 rem runs it with /quiet and its logs in %SystemRoot%\Logs\NrvDriverCleanup,
 rem and exits with its exit code (0, 3010, 1618, 1603, or -1: the run could not
 rem start). A step of its own that fails: one line saying which, exit code 1603.
-rem Both programs must lie beside this file. See deploy\README.md.
+rem Both programs must lie beside this file. A folder "packages" beside it holds
+rem the vendor's original driver packages, for products whose cached package is
+rem gone: it is passed as /packages:. See deploy\README.md.
 rem
 rem Only administrators can write under Program Files and the Windows folder,
 rem so no other user can plant or swap the program or a log there.
@@ -44,7 +46,11 @@ copy /y "%~dp0%NRV_PROGRAM%" "%NRV_FOLDER%\%NRV_PROGRAM%" >nul 2>&1
 if errorlevel 1 goto no_copy
 :copied
 
+if exist "%~dp0packages\*" goto with_packages
 "%NRV_FOLDER%\%NRV_PROGRAM%" /quiet "/logdir:%NRV_LOGS%"
+exit /b %ERRORLEVEL%
+:with_packages
+"%NRV_FOLDER%\%NRV_PROGRAM%" /quiet "/logdir:%NRV_LOGS%" "/packages:%~dp0packages"
 exit /b %ERRORLEVEL%
 
 :arm64
