@@ -12,6 +12,10 @@
 #    packages and the other maker's product stay;
 #  - a product whose removal needs a restart: 3010; run again: 0;
 #  - a product that cannot be removed: 1603;
+#  - a kit folder holding "&" and "(x86)", run as cmd /c ""...\install.cmd"":
+#    a program missing beside it is named with the folder quoted (1603); with
+#    the installed program running (a detection), it is moved aside and
+#    replaced: 0;
 #  - Windows on ARM, a log folder it cannot make: 1603, one line, no run.
 source "$NRV_E2E_DIR/lib.sh"
 
@@ -24,12 +28,13 @@ program=NrvDriverCleanupx64.exe
 if [[ $E2E_WINDOWS == win32 ]]; then program=NrvDriverCleanupx86.exe; fi
 logs=$(e2e_unix_path 'C:\windows\logs')/NrvDriverCleanup
 
-# run_install [COMMAND]: runs COMMAND, then install.cmd, in a batch that
-# prints install.cmd's exit code (the shell sees only its low byte); sets
-# EXIT and OUTPUT (install.cmd's lines before the program's banner).
+# run_install [COMMAND [ARGUMENT]]: runs COMMAND, then cmd /c ARGUMENT (by
+# default "<kit>\install.cmd"), in a batch that prints install.cmd's exit
+# code (the shell sees only its low byte); sets EXIT and OUTPUT (install.cmd's
+# lines before the program's banner).
 run_install() {
-    printf '@echo off\r\n%s\r\ncmd /c "%s\\install.cmd"\r\necho EXIT=%%ERRORLEVEL%%\r\n' \
-        "${1:-rem}" "$kit" >"$(e2e_unix_path 'C:\run.cmd')"
+    printf '@echo off\r\n%s\r\ncmd /c %s\r\necho EXIT=%%ERRORLEVEL%%\r\n' \
+        "${1:-rem}" "${2:-\"$kit\\install.cmd\"}" >"$(e2e_unix_path 'C:\run.cmd')"
     (cd "$E2E_WORK" && e2e_wine cmd /c 'C:\run.cmd' | tr -d '\r' >"$E2E_WORK/install.txt") || true
     e2e_wait
     EXIT=$(sed -n 's/^EXIT=//p' "$E2E_WORK/install.txt")
@@ -74,6 +79,32 @@ e2e_expect_eq "restart: the run log's last line" "$(last_verdict)" "NRV-CHECK: C
 run_install
 e2e_expect_eq "run again: exit code" "$EXIT" 0
 
+# A kit folder holding "&" and "(x86)": cmd /c ""...\install.cmd"" (the "^&"
+# only for the batch around it; a tool hands cmd the line as it is). The
+# installed program differs from the kit's and runs at its prompt (as a
+# detection would run it) while install.cmd replaces it; it then declines.
+kit2='C:\Kit & tools (x86)'
+mkdir -p "$(e2e_unix_path "$kit2")"
+cp "$NRV_E2E_DIR/../../deploy/install.cmd" "$(e2e_unix_path "$kit2")/"
+run_install rem "\"\"${kit2//&/^&}\\install.cmd\"\""
+e2e_expect_eq "kit folder with &: no program: output" "$OUTPUT" \
+    "$(printf '%s\n' "install.cmd: $program is not beside install.cmd in \"$kit2\\\"" "EXIT=1603")"
+cp "$NRV_EXE64" "$NRV_EXE32" "$(e2e_unix_path "$kit2")/"
+installed=$(e2e_unix_path "C:\\Program Files\\NrvDriverCleanup\\$program")
+printf 'x' >>"$installed"
+rm -f "$E2E_WORK/install.txt"
+(until grep -qs '^EXIT=' "$E2E_WORK/install.txt"; do sleep 0.2; done; echo n) |
+    (cd "$E2E_WORK" && e2e_wine "$installed" >"$E2E_WORK/held.txt" 2>/dev/null) &
+for _ in $(seq 300); do grep -qs 'Nerovan Driver Cleanup utility' "$E2E_WORK/held.txt" && break; sleep 0.2; done
+run_install rem "\"\"${kit2//&/^&}\\install.cmd\"\""
+wait
+e2e_expect_eq "kit folder with &, program running: exit code" "$EXIT" 0
+if cmp -s "$installed" "$(e2e_unix_path "$kit2\\$program")"; then
+    e2e_pass "kit folder with &, program running: $program replaced"
+else
+    e2e_fail "kit folder with &, program running: $program not replaced"
+fi
+
 # A product whose cached package is missing cannot be removed: 1603.
 e2e_wine msiexec /i "Z:${packages//\//\\}\\plain.msi" /qn || e2e_fail "installing plain.msi failed"
 e2e_wait
@@ -95,5 +126,5 @@ touch "$logs"
 run_install
 e2e_expect_eq "log folder it cannot make: exit code" "$EXIT" 1603
 e2e_expect_eq "log folder it cannot make: output" "$(cat "$E2E_WORK/install.txt")" \
-    "$(printf '%s\n' 'install.cmd: cannot make the log folder C:\windows\Logs\NrvDriverCleanup' "EXIT=1603")"
+    "$(printf '%s\n' 'install.cmd: cannot make the log folder "C:\windows\Logs\NrvDriverCleanup"' "EXIT=1603")"
 e2e_finish
