@@ -11,7 +11,8 @@
 #    node-less scanner packages are gone, the shared and the other maker's
 #    packages and the other maker's product stay;
 #  - a product whose removal needs a restart: 3010; run again: 0;
-#  - a product that cannot be removed: 1603;
+#  - a product that cannot be removed: 1603; with its original in a folder
+#    "packages" beside install.cmd: 0;
 #  - a kit folder holding "&" and "(x86)", run as cmd /c ""...\install.cmd"":
 #    a program missing beside it is named with the folder quoted (1603); with
 #    the installed program running (a detection), it is moved aside and
@@ -113,6 +114,15 @@ run_install
 e2e_expect_eq "product left: exit code" "$EXIT" 1603
 e2e_expect_eq "product left: the run log's last line" "$(last_verdict)" \
     "NRV-CHECK: FOUND products=1 mark=0 nodes=0 packages=0"
+# Its original in a folder "packages" beside install.cmd: removed, 0. First
+# /check, given the folder quoted and ending in a backslash, as %~dp0 gives it.
+mkdir -p "$(e2e_unix_path "$kit")/packages"
+cp "$packages/plain.msi" "$(e2e_unix_path "$kit")/packages/scanner tools.msi"
+run_install rem "\"\"$kit\\$program\" \"/packages:$kit\\packages\\\" /check\""
+e2e_expect_eq "packages folder, /check: exit code and original" "$EXIT $(grep -cxF "Original package: $kit\\packages\\scanner tools.msi" "$E2E_WORK/install.txt")" "1 1"
+run_install
+e2e_expect_eq "packages folder: exit code" "$EXIT" 0
+e2e_expect_eq "packages folder: the run log's last line" "$(last_verdict)" "NRV-CHECK: CLEAN"
 
 # Its own failures: one line, 1603, the program not run.
 runs=$(run_logs)
