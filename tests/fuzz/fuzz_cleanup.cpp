@@ -74,6 +74,10 @@ const LineForm kLineForms[] = {
     {"NRV-CHECK: FOUND products=", Tail::Counts},
     {"Windows driver package kept: ", Tail::Text},
     {"Device inf file has removed successfully", Tail::None},
+    {"Original package: ", Tail::Text},
+    {"Original package refused, another build: ", Tail::Text},
+    {"No original package of this product in: ", Tail::Text},
+    {"Original package changed while copied: ", Tail::Text},
 };
 
 constexpr std::string_view kPrompt = "Do you want to continue [y/N]? ";

@@ -198,13 +198,16 @@ DWORD GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer) {
     return length;
 }
 
+// The /packages: folder is there: a missing one ends the run before it starts.
 DWORD GetFileAttributesW(LPCWSTR fileName) {
     if (fileName == nullptr) Fault("attributes of no file");
-    return Fails(8) ? INVALID_FILE_ATTRIBUTES : FuzzChance(8) ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_DIRECTORY;
+    return FILE_ATTRIBUTE_DIRECTORY;
 }
 DWORD GetFullPathNameW(LPCWSTR fileName, DWORD bufferLength, LPWSTR buffer, LPWSTR*) {
-    if (fileName == nullptr) Fault("full path of nothing");
-    return GetCurrentDirectoryW(bufferLength, buffer);  // any path will do
+    const std::wstring path = fileName;
+    if (path.size() + 1 > bufferLength) return static_cast<DWORD>(path.size() + 1);
+    WriteUnits(buffer, bufferLength, path, false);
+    return static_cast<DWORD>(path.size());
 }
 BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES attributes) {
     Changing("a folder made while only looking");
