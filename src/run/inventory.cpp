@@ -23,11 +23,17 @@ InventoryResult TakeInventory() {
 
     // Packages are counted once each, whatever the letter case of their names.
     InfNameSet counted;
+    InfNameSet otherMakers;  // named by a node, but the cleanup keeps them
     for (const std::wstring& name : devices.packages) {
+        if (IsAnotherMakersPackage(HardwareIdTable, name)) {
+            otherMakers.insert(name);
+            continue;
+        }
         ReportLine("Driver package: ", name.c_str());
         counted.insert(FileNameKey(name));
     }
     for (const std::wstring& name : devices.windowsPackages) ReportLine("Windows driver package kept: ", name.c_str());
+    for (const std::wstring& name : otherMakers) ReportLine("Another maker's driver package kept: ", name.c_str());
     ScannerPackages scanned;
     if (!FindScannerPackages(HardwareIdTable, scanned)) incomplete = true;
     for (const std::wstring& name : PackagesWithoutDevice(scanned, devices.packages)) {

@@ -103,7 +103,7 @@ int RunCleanup(bool unattended) {
     InfNameSet infNames;
     for (const wchar_t* const* hardwareId = HardwareIdTable; *hardwareId != nullptr; ++hardwareId)
         RemoveDevicesByHardwareId(*hardwareId, infNames);
-    RemoveDriverPackages(infNames);
+    RemoveDriverPackages(infNames, HardwareIdTable);
     if (unattended) RemovePackagesWithoutDevice(infNames);
 
     CollectSetupLogs();
