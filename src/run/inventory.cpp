@@ -7,6 +7,7 @@
 #include "leftovers/registry_mark.h"
 #include "products/related_products.h"
 #include "report/report_writer.h"
+#include "report/run_outcome.h"
 #include "run/tables.h"
 
 InventoryResult TakeInventory() {
@@ -48,6 +49,7 @@ InventoryResult TakeInventory() {
         return InventoryResult::Incomplete;
     }
     if (products == 0 && !mark && devices.nodes == 0 && counted.empty()) {
+        if (devices.restartPending) NoteRestartNeeded();  // an unattended run ends with 3010
         ReportLine("NRV-CHECK: CLEAN");
         return InventoryResult::Clean;
     }

@@ -180,8 +180,29 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION installFunction, HDEVINFO deviceInfoS
     FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
     if (node == nullptr) return Fail(kErrorInvalidUserBuffer);
     if (node->removeError != 0) return Fail(node->removeError);
-    if (installFunction == DIF_REMOVE) node->removed = true;
+    if (installFunction == DIF_REMOVE && node->removalWaitsForRestart) {
+        node->installFlags |= DI_NEEDREBOOT;
+        node->problem = CM_PROB_WILL_BE_REMOVED;
+    } else if (installFunction == DIF_REMOVE) {
+        node->removed = true;
+    }
     return TRUE;
+}
+
+// A node by its device instance handle, which Windows binds to the machine,
+// not to a set: the first node not removed with that DevInst.
+CONFIGRET CM_Get_DevNode_Status(PULONG status, PULONG problemNumber, DEVINST devInst, ULONG flags) {
+    FakeRecordCall(L"CM_Get_DevNode_Status(" + std::wstring(status == nullptr ? L"null" : L"status") + L", " +
+                   (problemNumber == nullptr ? L"null" : L"problem") + L", " + std::to_wstring(devInst) + L", " +
+                   std::to_wstring(flags) + L")");
+    for (const auto& [id, script] : setupapi.script.hardwareIds)
+        for (const FakeDeviceNode& node : script.nodes)
+            if (!node.removed && node.devInst == devInst) {
+                *status = node.problem != 0 ? DN_HAS_PROBLEM : 0;
+                *problemNumber = node.problem;
+                return CR_SUCCESS;
+            }
+    return 0x0000000D;  // CR_NO_SUCH_DEVINST
 }
 
 BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
