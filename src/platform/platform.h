@@ -185,6 +185,7 @@ enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
 #define SUOI_FORCEDELETE 0x00000001
 #define DI_NEEDRESTART 0x00000080
 #define DI_NEEDREBOOT 0x00000100
+#define DI_QUIETINSTALL 0x00800000
 #define CR_SUCCESS 0x00000000
 #define DN_HAS_PROBLEM 0x00000400
 #define DN_WILL_BE_REMOVED 0x00040000
@@ -264,6 +265,9 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION installFunction, HDEVINFO deviceInfoS
                                PSP_DEVINFO_DATA deviceInfoData);
 BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
                                     PSP_DEVINSTALL_PARAMS_W deviceInstallParams);
+BOOL SetupDiSetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                                    PSP_DEVINSTALL_PARAMS_W deviceInstallParams);
+BOOL SetupSetNonInteractiveMode(BOOL nonInteractiveFlag);
 // Configuration Manager, imported from setupapi.dll, which exports it too:
 // one of the DLLs Windows always loads from the system directory.
 CONFIGRET CM_Get_DevNode_Status(PULONG status, PULONG problemNumber, DEVINST devInst, ULONG flags);

@@ -34,8 +34,10 @@ struct OpenInf {
 SetupApiModel setupapi;
 std::map<std::uintptr_t, OpenInf> openInfs;
 std::uintptr_t nextInf = 1;
+bool nonInteractive = false;  // SetupSetNonInteractiveMode: the process's setting
 const FakeResetRegistration reset([] { setupapi = SetupApiModel{}; });
 const FakeProcessStateRegistration processState([] {
+    nonInteractive = false;
     setupapi.openSets.clear();
     openInfs.clear();
     nextInf = 1;
@@ -180,6 +182,7 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION installFunction, HDEVINFO deviceInfoS
     FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
     if (node == nullptr) return Fail(kErrorInvalidUserBuffer);
     if (node->removeError != 0) return Fail(node->removeError);
+    node->quietAtRemoval = nonInteractive && (node->installFlags & DI_QUIETINSTALL) != 0;
     if (installFunction == DIF_REMOVE && node->removalWaitsForRestart) {
         node->installFlags |= DI_NEEDREBOOT;
         node->problem = CM_PROB_WILL_BE_REMOVED;
@@ -187,6 +190,24 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION installFunction, HDEVINFO deviceInfoS
         node->removed = true;
     }
     return TRUE;
+}
+
+BOOL SetupDiSetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                                    PSP_DEVINSTALL_PARAMS_W deviceInstallParams) {
+    FakeRecordCall(L"SetupDiSetDeviceInstallParamsW(" + SetName(deviceInfoSet) + L", " + NodeName(deviceInfoData) +
+                   L", flags " + std::to_wstring(deviceInstallParams->Flags) + L")");
+    FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
+    if (node == nullptr || deviceInstallParams->cbSize != sizeof(SP_DEVINSTALL_PARAMS_W))
+        return Fail(kErrorInvalidUserBuffer);
+    node->installFlags = deviceInstallParams->Flags;
+    return TRUE;
+}
+
+BOOL SetupSetNonInteractiveMode(BOOL nonInteractiveFlag) {
+    FakeRecordCall(L"SetupSetNonInteractiveMode(" + std::to_wstring(nonInteractiveFlag) + L")");
+    const BOOL former = nonInteractive ? TRUE : FALSE;
+    nonInteractive = nonInteractiveFlag != FALSE;
+    return former;
 }
 
 // A node by its device instance handle, which Windows binds to the machine,

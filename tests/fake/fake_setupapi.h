@@ -34,6 +34,7 @@ struct FakeDeviceNode {
     // with problem 21 (a device whose driver cannot be stopped).
     bool removalWaitsForRestart = false;
     DWORD problem = 0;        // non-zero: CM_Get_DevNode_Status gives DN_HAS_PROBLEM and this code
+    bool quietAtRemoval = false;  // DIF_REMOVE came in non-interactive mode, with DI_QUIETINSTALL
 };
 
 struct FakeDeviceSetScript {

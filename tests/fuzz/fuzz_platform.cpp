@@ -386,6 +386,23 @@ BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO set, PSP_DEVINFO_DATA data,
     return TRUE;
 }
 
+BOOL SetupDiSetDeviceInstallParamsW(HDEVINFO set, PSP_DEVINFO_DATA data, PSP_DEVINSTALL_PARAMS_W params) {
+    Changing("install parameters set while only looking");
+    if (!FuzzPointerHandleIs(set, FuzzHandleKind::DeviceSet)) Fault("parameters set on a closed set");
+    if (data == nullptr || params->cbSize != sizeof(SP_DEVINSTALL_PARAMS_W) || (params->Flags & DI_QUIETINSTALL) == 0)
+        Fault("install parameters set with other arguments");
+    if (FuzzChance(4)) {
+        lastError = FuzzCode();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL SetupSetNonInteractiveMode(BOOL nonInteractiveFlag) {
+    if (nonInteractiveFlag != TRUE) Fault("interactive mode asked for");
+    return FuzzChance(2) ? TRUE : FALSE;
+}
+
 // Any status and problem, the removal pending among them (DN_WILL_BE_REMOVED,
 // problem 21), or a failure.
 CONFIGRET CM_Get_DevNode_Status(PULONG status, PULONG problem, DEVINST, ULONG flags) {

@@ -386,6 +386,8 @@ TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
         c.script();
         EXPECT_EQ(RunProgram({L"-Quiet"}, false), c.exitCode);
         EXPECT_TRUE(RunLogText().ends_with(std::string(c.last) + "\n")) << RunLogText();
+        for (const auto& node : TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0031"].nodes)
+            EXPECT_TRUE(node.quietAtRemoval) << "no installer may wait for a user";
     }
 }
 
