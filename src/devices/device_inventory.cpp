@@ -30,6 +30,18 @@ std::set<std::wstring> AttachedInstanceIds(const wchar_t* hardwareId, bool& inco
     return ids;
 }
 
+// Whether Windows keeps the node only until the restart: its removal is
+// done but a driver could not be stopped (DN_WILL_BE_REMOVED, or problem 21,
+// "Windows is removing this device"). A failing query tells nothing; a node
+// of a device not attached has no status to give.
+bool RemovalAwaitsRestart(const SP_DEVINFO_DATA& device) {
+    ULONG status = 0;
+    ULONG problem = 0;
+    if (CM_Get_DevNode_Status(&status, &problem, device.DevInst, 0) != CR_SUCCESS) return false;
+    return (status & DN_WILL_BE_REMOVED) != 0 ||
+           ((status & DN_HAS_PROBLEM) != 0 && problem == CM_PROB_WILL_BE_REMOVED);
+}
+
 }  // namespace
 
 void ListDeviceNodes(const wchar_t* hardwareId, DeviceInventory& inventory) {
@@ -38,8 +50,15 @@ void ListDeviceNodes(const wchar_t* hardwareId, DeviceInventory& inventory) {
     const std::set<std::wstring> attached = AttachedInstanceIds(hardwareId, inventory.incomplete);
 
     ForEachMember(all.get(), inventory.incomplete, [&](SP_DEVINFO_DATA& device) {
-        ++inventory.nodes;
         const std::wstring id = InstanceId(all.get(), device, inventory.incomplete);
+        if (RemovalAwaitsRestart(device)) {
+            inventory.restartPending = true;
+            ReportText("Device node: ");
+            ReportText(id.c_str());
+            ReportLine(", its removal finishes when the computer restarts");
+            return;
+        }
+        ++inventory.nodes;
         std::wstring inf = L"none";
         DeviceText text;
         if (ReadProperty(all.get(), device, kDriverInfPathKey, text)) {

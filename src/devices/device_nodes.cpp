@@ -15,6 +15,22 @@ bool RemovalNeedsRestart(HDEVINFO deviceSet, SP_DEVINFO_DATA& device) {
     return (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) != 0;
 }
 
+// No class installer or co-installer may wait for a user at DIF_REMOVE:
+// with DI_QUIETINSTALL it fails instead of showing a message. Install
+// parameters are read, the flag added and written back; a failure is
+// reported and the removal runs all the same.
+void AskForQuietRemoval(HDEVINFO deviceSet, SP_DEVINFO_DATA& device) {
+    SP_DEVINSTALL_PARAMS_W params{};
+    params.cbSize = sizeof(SP_DEVINSTALL_PARAMS_W);
+    if (!SetupDiGetDeviceInstallParamsW(deviceSet, &device, &params)) {
+        ReportFailure("Can't get device install parameters", GetLastError());
+        return;
+    }
+    params.Flags |= DI_QUIETINSTALL;
+    if (!SetupDiSetDeviceInstallParamsW(deviceSet, &device, &params))
+        ReportFailure("Can't set device install parameters", GetLastError());
+}
+
 }  // namespace
 
 std::wstring ClassGuidText(const GUID& classGuid) {
@@ -27,7 +43,7 @@ std::wstring ClassGuidText(const GUID& classGuid) {
     return text;
 }
 
-void RemoveDeviceNode(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, InfNameSet& infNames) {
+void RemoveDeviceNode(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, InfNameSet& infNames, bool unattended) {
     {
         const std::wstring classText = ClassGuidText(device.ClassGuid);
         ReportEndLine();
@@ -58,6 +74,7 @@ void RemoveDeviceNode(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, InfNameSet& i
         ReportLine("Device driver version: ", TextInBuffer(text).c_str());
     }
 
+    if (unattended) AskForQuietRemoval(deviceSet, device);
     if (SetupDiCallClassInstaller(DIF_REMOVE, deviceSet, &device)) {
         ReportLine("Device node has removed successfully");
         if (RemovalNeedsRestart(deviceSet, device)) ReportRestartNeeded();
@@ -66,7 +83,7 @@ void RemoveDeviceNode(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, InfNameSet& i
     }
 }
 
-void RemoveDevicesByHardwareId(const wchar_t* hardwareId, InfNameSet& infNames) {
+void RemoveDevicesByHardwareId(const wchar_t* hardwareId, InfNameSet& infNames, bool unattended) {
     ReportEndLine();
     ReportLine("Check device with HardwareId: ", hardwareId);
 
@@ -75,5 +92,5 @@ void RemoveDevicesByHardwareId(const wchar_t* hardwareId, InfNameSet& infNames) 
     const DeviceSet deviceSet(MakeDeviceSet(hardwareId, 0, failed));
     if (deviceSet == nullptr) return;
     ForEachMember(deviceSet.get(), failed,
-                  [&](SP_DEVINFO_DATA& device) { RemoveDeviceNode(deviceSet.get(), device, infNames); });
+                  [&](SP_DEVINFO_DATA& device) { RemoveDeviceNode(deviceSet.get(), device, infNames, unattended); });
 }

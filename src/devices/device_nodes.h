@@ -8,12 +8,14 @@
 #include "platform/platform.h"
 
 // Reports and removes every device node registered under the hardware id,
-// adding the INF name of each node to infNames.
-void RemoveDevicesByHardwareId(const wchar_t* hardwareId, InfNameSet& infNames);
+// adding the INF name of each node to infNames. Unattended, each removal is
+// asked to show nothing (DI_QUIETINSTALL).
+void RemoveDevicesByHardwareId(const wchar_t* hardwareId, InfNameSet& infNames, bool unattended = false);
 
 // Reports one member of the device information set, records its INF name and
 // has the class installer remove it.
-void RemoveDeviceNode(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, InfNameSet& infNames);
+void RemoveDeviceNode(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, InfNameSet& infNames,
+                      bool unattended = false);
 
 // The registry form of the GUID ("{...}", as the platform writes it), or
 // "error" when the platform cannot make it.

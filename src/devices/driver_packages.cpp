@@ -1,5 +1,6 @@
 #include "devices/driver_packages.h"
 
+#include "devices/scanner_packages.h"
 #include "platform/ascii_case.h"
 #include "platform/platform.h"
 #include "report/report_writer.h"
@@ -17,13 +18,17 @@ bool IsOemInfName(const std::wstring& name) {
     return true;
 }
 
-void RemoveDriverPackages(const InfNameSet& infNames) {
+void RemoveDriverPackages(const InfNameSet& infNames, const wchar_t* const* hardwareIds) {
     for (const std::wstring& infName : infNames) {
         // A node can be installed from one of Windows' own INF files (an
         // inbox driver matched by a compatible id); only packages that were
         // added to the driver store, published as oemNN.inf, leave it.
         if (!IsOemInfName(infName)) {
             ReportLine("Windows driver package kept: ", infName.c_str());
+            continue;
+        }
+        if (hardwareIds != nullptr && IsAnotherMakersPackage(hardwareIds, infName)) {
+            ReportLine("Another maker's driver package kept: ", infName.c_str());
             continue;
         }
         ReportLine("Remove driver package for inf file: ", infName.c_str());

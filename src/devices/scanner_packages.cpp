@@ -93,15 +93,23 @@ void ReadInf(HINF inf, const wchar_t* const* hardwareIds, bool& scanner, bool& o
     } while (SetupFindNextLine(&line, &line));
 }
 
-void ClassifyPackage(const std::wstring& infFolder, const std::wstring& name,
-                     const wchar_t* const* hardwareIds, ScannerPackages& found) {
+// What the INF file under the name in the INF folder says it installs:
+// whether it lists a scanner id, and whether it lists any other id. Neither,
+// when SetupAPI cannot open it as a Windows NT INF file.
+void ReadPackage(const std::wstring& infFolder, const std::wstring& name,
+                 const wchar_t* const* hardwareIds, bool& scanner, bool& other) {
     const std::wstring path = infFolder + name;
     const HINF opened = SetupOpenInfFileW(path.c_str(), nullptr, INF_STYLE_WIN4, nullptr);
     if (opened == INVALID_HANDLE_VALUE) return;
     const OpenInf inf(opened);
+    ReadInf(inf.get(), hardwareIds, scanner, other);
+}
+
+void ClassifyPackage(const std::wstring& infFolder, const std::wstring& name,
+                     const wchar_t* const* hardwareIds, ScannerPackages& found) {
     bool scanner = false;
     bool other = false;
-    ReadInf(inf.get(), hardwareIds, scanner, other);
+    ReadPackage(infFolder, name, hardwareIds, scanner, other);
     if (scanner) (other ? found.shared : found.scannerOnly).insert(name);
 }
 
@@ -115,6 +123,15 @@ bool IsScannerId(const wchar_t* const* hardwareIds, const std::wstring& id) {
             return true;
     }
     return false;
+}
+
+bool IsAnotherMakersPackage(const wchar_t* const* hardwareIds, const std::wstring& name) {
+    const std::wstring windowsDirectory = WindowsDirectory();
+    if (windowsDirectory.empty()) return false;  // nothing read: no evidence
+    bool scanner = false;
+    bool other = false;
+    ReadPackage(windowsDirectory + L"\\inf\\", name, hardwareIds, scanner, other);
+    return other && !scanner;
 }
 
 std::wstring FileNameKey(const std::wstring& name) { return LowerAscii(name); }

@@ -26,6 +26,15 @@ bool FindScannerPackages(const wchar_t* const* hardwareIds, ScannerPackages& fou
 // more (a revision or interface), in any letter case.
 bool IsScannerId(const wchar_t* const* hardwareIds, const std::wstring& id);
 
+// Whether the package under the name (an oem<number>.inf) in the INF folder
+// is certainly another maker's: SetupAPI reads it, and its models sections
+// list ids, none of them one of hardwareIds. A node keeps its INF name when
+// the package is deleted by force, and Windows gives a freed name to the
+// next package it adds, so the name a scanner node gives can stand for
+// another maker's package. A file that cannot be read, or lists no id, is
+// no evidence: false.
+bool IsAnotherMakersPackage(const wchar_t* const* hardwareIds, const std::wstring& name);
+
 // The name in lower case (ASCII letters), for comparing file names as the
 // file system does.
 std::wstring FileNameKey(const std::wstring& name);

@@ -15,6 +15,7 @@
 #include <msi.h>
 #include <msiquery.h>
 #include <setupapi.h>
+#include <cfgmgr32.h>
 #include <devpropdef.h>
 #include <sddl.h>
 #include <msidefs.h>
@@ -60,6 +61,9 @@ using MSIHANDLE = std::uint32_t;
 using HDEVINFO = void*;
 using DEVPROPTYPE = ULONG;
 using DI_FUNCTION = UINT;
+using PULONG = ULONG*;
+using DEVINST = DWORD;
+using CONFIGRET = DWORD;
 
 struct GUID {
     std::uint32_t Data1;
@@ -197,6 +201,11 @@ enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
 #define SUOI_FORCEDELETE 0x00000001
 #define DI_NEEDRESTART 0x00000080
 #define DI_NEEDREBOOT 0x00000100
+#define DI_QUIETINSTALL 0x00800000
+#define CR_SUCCESS 0x00000000
+#define DN_HAS_PROBLEM 0x00000400
+#define DN_WILL_BE_REMOVED 0x00040000
+#define CM_PROB_WILL_BE_REMOVED 0x00000015
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #define GENERIC_READ 0x80000000
 #define GENERIC_WRITE 0x40000000
@@ -281,6 +290,12 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION installFunction, HDEVINFO deviceInfoS
                                PSP_DEVINFO_DATA deviceInfoData);
 BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
                                     PSP_DEVINSTALL_PARAMS_W deviceInstallParams);
+BOOL SetupDiSetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                                    PSP_DEVINSTALL_PARAMS_W deviceInstallParams);
+BOOL SetupSetNonInteractiveMode(BOOL nonInteractiveFlag);
+// Configuration Manager, imported from setupapi.dll, which exports it too:
+// one of the DLLs Windows always loads from the system directory.
+CONFIGRET CM_Get_DevNode_Status(PULONG status, PULONG problemNumber, DEVINST devInst, ULONG flags);
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO deviceInfoSet);
 BOOL SetupUninstallOEMInfW(PCWSTR infFileName, DWORD flags, PVOID reserved);
 HINF SetupOpenInfFileW(PCWSTR fileName, PCWSTR infClass, DWORD infStyle, PUINT errorLine);

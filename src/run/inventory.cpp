@@ -7,6 +7,7 @@
 #include "leftovers/registry_mark.h"
 #include "products/related_products.h"
 #include "report/report_writer.h"
+#include "report/run_outcome.h"
 #include "run/tables.h"
 
 InventoryResult TakeInventory() {
@@ -23,11 +24,17 @@ InventoryResult TakeInventory() {
 
     // Packages are counted once each, whatever the letter case of their names.
     InfNameSet counted;
+    InfNameSet otherMakers;  // named by a node, but the cleanup keeps them
     for (const std::wstring& name : devices.packages) {
+        if (IsAnotherMakersPackage(HardwareIdTable, name)) {
+            otherMakers.insert(name);
+            continue;
+        }
         ReportLine("Driver package: ", name.c_str());
         counted.insert(FileNameKey(name));
     }
     for (const std::wstring& name : devices.windowsPackages) ReportLine("Windows driver package kept: ", name.c_str());
+    for (const std::wstring& name : otherMakers) ReportLine("Another maker's driver package kept: ", name.c_str());
     ScannerPackages scanned;
     if (!FindScannerPackages(HardwareIdTable, scanned)) incomplete = true;
     for (const std::wstring& name : PackagesWithoutDevice(scanned, devices.packages)) {
@@ -42,6 +49,7 @@ InventoryResult TakeInventory() {
         return InventoryResult::Incomplete;
     }
     if (products == 0 && !mark && devices.nodes == 0 && counted.empty()) {
+        if (devices.restartPending) NoteRestartNeeded();  // an unattended run ends with 3010
         ReportLine("NRV-CHECK: CLEAN");
         return InventoryResult::Clean;
     }

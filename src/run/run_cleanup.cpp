@@ -100,10 +100,13 @@ int RunCleanup(bool unattended) {
 
     RemoveRegistryMark();
 
+    // Unattended, no one is there to answer: SetupAPI fails instead of
+    // showing anything. (It returns the former setting; there is no failure.)
+    if (unattended) SetupSetNonInteractiveMode(TRUE);
     InfNameSet infNames;
     for (const wchar_t* const* hardwareId = HardwareIdTable; *hardwareId != nullptr; ++hardwareId)
-        RemoveDevicesByHardwareId(*hardwareId, infNames);
-    RemoveDriverPackages(infNames);
+        RemoveDevicesByHardwareId(*hardwareId, infNames, unattended);
+    RemoveDriverPackages(infNames, HardwareIdTable);
     if (unattended) RemovePackagesWithoutDevice(infNames);
 
     CollectSetupLogs();

@@ -65,6 +65,13 @@ BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO, PSP_DEVINFO_DATA, PSP_DEVINSTALL_P
     params->Flags = 0;
     return TRUE;
 }
+BOOL SetupDiSetDeviceInstallParamsW(HDEVINFO, PSP_DEVINFO_DATA, PSP_DEVINSTALL_PARAMS_W) { return TRUE; }
+BOOL SetupSetNonInteractiveMode(BOOL) { return FALSE; }
+CONFIGRET CM_Get_DevNode_Status(PULONG status, PULONG problem, DEVINST, ULONG) {
+    *status = 0;
+    *problem = 0;
+    return CR_SUCCESS;
+}
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO) { return TRUE; }
 BOOL SetupUninstallOEMInfW(PCWSTR, DWORD, PVOID) { return TRUE; }
 

@@ -245,6 +245,17 @@ Dev="Nerovan scanner"
 EOF_INF
 }
 
+# e2e_plant_other_makers_package: a scanner node (USB\VID_7F3A&PID_0058\NRV0033)
+# naming oem33.inf, which is another maker's real INF: Wine's USB bus driver
+# (wineusb.inf), as when Windows gave a freed name to a package staged later.
+# The cleanup removes the node and keeps the package.
+e2e_plant_other_makers_package() {
+    cp "$(e2e_unix_path 'C:\windows\inf\wineusb.inf')" "$(e2e_unix_path 'C:\windows\inf\oem33.inf')"
+    e2e_wine "$NRV_FIXTURES/devices_fixture.exe" plant \
+        'node:USB\VID_7F3A&PID_0058\NRV0033,{6BDD1FC6-810F-11D0-BEC7-08002BE2092F},oem33.inf,1.0.0.0' >/dev/null ||
+        e2e_fail "planting the node of oem33.inf"
+}
+
 # e2e_snapshot: prints what a run could change of the scanner's traces: the
 # registry keys of the mark, the device nodes and the installed products (each
 # view), the nodes under the hardware ids as SetupAPI lists them, and the INF

@@ -34,8 +34,10 @@ struct OpenInf {
 SetupApiModel setupapi;
 std::map<std::uintptr_t, OpenInf> openInfs;
 std::uintptr_t nextInf = 1;
+bool nonInteractive = false;  // SetupSetNonInteractiveMode: the process's setting
 const FakeResetRegistration reset([] { setupapi = SetupApiModel{}; });
 const FakeProcessStateRegistration processState([] {
+    nonInteractive = false;
     setupapi.openSets.clear();
     openInfs.clear();
     nextInf = 1;
@@ -180,8 +182,48 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION installFunction, HDEVINFO deviceInfoS
     FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
     if (node == nullptr) return Fail(kErrorInvalidUserBuffer);
     if (node->removeError != 0) return Fail(node->removeError);
-    if (installFunction == DIF_REMOVE) node->removed = true;
+    node->quietAtRemoval = nonInteractive && (node->installFlags & DI_QUIETINSTALL) != 0;
+    if (installFunction == DIF_REMOVE && node->removalWaitsForRestart) {
+        node->installFlags |= DI_NEEDREBOOT;
+        node->problem = CM_PROB_WILL_BE_REMOVED;
+    } else if (installFunction == DIF_REMOVE) {
+        node->removed = true;
+    }
     return TRUE;
+}
+
+BOOL SetupDiSetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                                    PSP_DEVINSTALL_PARAMS_W deviceInstallParams) {
+    FakeRecordCall(L"SetupDiSetDeviceInstallParamsW(" + SetName(deviceInfoSet) + L", " + NodeName(deviceInfoData) +
+                   L", flags " + std::to_wstring(deviceInstallParams->Flags) + L")");
+    FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
+    if (node == nullptr || deviceInstallParams->cbSize != sizeof(SP_DEVINSTALL_PARAMS_W))
+        return Fail(kErrorInvalidUserBuffer);
+    node->installFlags = deviceInstallParams->Flags;
+    return TRUE;
+}
+
+BOOL SetupSetNonInteractiveMode(BOOL nonInteractiveFlag) {
+    FakeRecordCall(L"SetupSetNonInteractiveMode(" + std::to_wstring(nonInteractiveFlag) + L")");
+    const BOOL former = nonInteractive ? TRUE : FALSE;
+    nonInteractive = nonInteractiveFlag != FALSE;
+    return former;
+}
+
+// A node by its device instance handle, which Windows binds to the machine,
+// not to a set: the first node not removed with that DevInst.
+CONFIGRET CM_Get_DevNode_Status(PULONG status, PULONG problemNumber, DEVINST devInst, ULONG flags) {
+    FakeRecordCall(L"CM_Get_DevNode_Status(" + std::wstring(status == nullptr ? L"null" : L"status") + L", " +
+                   (problemNumber == nullptr ? L"null" : L"problem") + L", " + std::to_wstring(devInst) + L", " +
+                   std::to_wstring(flags) + L")");
+    for (const auto& [id, script] : setupapi.script.hardwareIds)
+        for (const FakeDeviceNode& node : script.nodes)
+            if (!node.removed && node.devInst == devInst) {
+                *status = node.problem != 0 ? DN_HAS_PROBLEM : 0;
+                *problemNumber = node.problem;
+                return CR_SUCCESS;
+            }
+    return 0x0000000D;  // CR_NO_SUCH_DEVINST
 }
 
 BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,

@@ -30,6 +30,11 @@ struct FakeDeviceNode {
     DWORD installFlags = 0;   // the Flags of its install parameters (DI_NEEDREBOOT, ...)
     DWORD installParamsError = 0;  // non-zero: reading them fails with this code
     bool attached = false;    // a member of DIGCF_PRESENT sets too
+    // DIF_REMOVE sets DI_NEEDREBOOT and leaves the node until the restart,
+    // with problem 21 (a device whose driver cannot be stopped).
+    bool removalWaitsForRestart = false;
+    DWORD problem = 0;        // non-zero: CM_Get_DevNode_Status gives DN_HAS_PROBLEM and this code
+    bool quietAtRemoval = false;  // DIF_REMOVE came in non-interactive mode, with DI_QUIETINSTALL
 };
 
 struct FakeDeviceSetScript {

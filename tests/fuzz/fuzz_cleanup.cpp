@@ -73,6 +73,7 @@ const LineForm kLineForms[] = {
     {"NRV-CHECK: INCOMPLETE", Tail::None},
     {"NRV-CHECK: FOUND products=", Tail::Counts},
     {"Windows driver package kept: ", Tail::Text},
+    {"Another maker's driver package kept: ", Tail::Text},
     {"Device inf file has removed successfully", Tail::None},
     {"Original package: ", Tail::Text},
     {"Original package refused, another build: ", Tail::Text},

@@ -440,6 +440,33 @@ BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO set, PSP_DEVINFO_DATA data,
     return TRUE;
 }
 
+BOOL SetupDiSetDeviceInstallParamsW(HDEVINFO set, PSP_DEVINFO_DATA data, PSP_DEVINSTALL_PARAMS_W params) {
+    Changing("install parameters set while only looking");
+    if (!FuzzPointerHandleIs(set, FuzzHandleKind::DeviceSet)) Fault("parameters set on a closed set");
+    if (data == nullptr || params->cbSize != sizeof(SP_DEVINSTALL_PARAMS_W) || (params->Flags & DI_QUIETINSTALL) == 0)
+        Fault("install parameters set with other arguments");
+    if (FuzzChance(4)) {
+        lastError = FuzzCode();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL SetupSetNonInteractiveMode(BOOL nonInteractiveFlag) {
+    if (nonInteractiveFlag != TRUE) Fault("interactive mode asked for");
+    return FuzzChance(2) ? TRUE : FALSE;
+}
+
+// Any status and problem, the removal pending among them (DN_WILL_BE_REMOVED,
+// problem 21), or a failure.
+CONFIGRET CM_Get_DevNode_Status(PULONG status, PULONG problem, DEVINST, ULONG flags) {
+    if (status == nullptr || problem == nullptr || flags != 0) Fault("status asked for with other arguments");
+    if (FuzzChance(4)) return FuzzByte();
+    *status = FuzzChance(4) ? DN_WILL_BE_REMOVED : static_cast<ULONG>(FuzzByte()) << 10;  // DN_HAS_PROBLEM among them
+    *problem = FuzzChance(2) ? CM_PROB_WILL_BE_REMOVED : FuzzByte();
+    return CR_SUCCESS;
+}
+
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set) {
     if (!FuzzClosePointerHandle(set, FuzzHandleKind::DeviceSet)) Fault("destroy of a set not open");
     membersPerSet.erase(reinterpret_cast<std::uintptr_t>(set));

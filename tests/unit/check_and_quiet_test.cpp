@@ -230,6 +230,8 @@ TEST_F(CheckAndQuietTest, CheckListsWhatIsLeftAndChangesNothing) {
     // The set of attached devices is asked for apart, and only with the cleanup's own selection.
     EXPECT_EQ(FakeCallsStartingWith(L"SetupDiGetClassDevsW(null, \"USB\\VID_7F3A&PID_0031\", null, 6)").size(), 1u);
     EXPECT_TRUE(FakeCallsStartingWith(L"SetupDiGetClassDevsW(null, \"USB\\VID_04A9").empty());
+    // Each node's status: both results asked for, the node's DevInst, flags 0.
+    EXPECT_EQ(FakeCallsStartingWith(L"CM_Get_DevNode_Status(status, problem, 0, 0)").size(), 3u);
 }
 
 TEST_F(CheckAndQuietTest, CheckOnACleanMachineAndWhenAQueryFails) {
@@ -378,6 +380,14 @@ TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
              node.infPath.error = 1168;
          },
          3010, "NRV-CHECK: CLEAN"},
+        {"a device removal that waits for the restart", [] {
+             auto& node = TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0031"].nodes.emplace_back();
+             node.instanceId.value = L"USB\\VID_7F3A&PID_0031\\SN1";
+             node.infPath.error = 1168;
+             node.removalWaitsForRestart = true;
+         },
+         3010, "Device node: USB\\VID_7F3A&PID_0031\\SN1, its removal finishes when the computer restarts\n"
+               "NRV-CHECK: CLEAN"},
         {"another installation in progress", [] {
              FakeMsiInstallProduct(L"{8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}", L"{8C2F6A19-0000-0000-0000-000000000001}",
                                    L"C:\\1.msi", FakeMsiPackage{});
@@ -408,6 +418,8 @@ TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
         c.script();
         EXPECT_EQ(RunProgram({L"-Quiet"}, false), c.exitCode);
         EXPECT_TRUE(RunLogText().ends_with(std::string(c.last) + "\n")) << RunLogText();
+        for (const auto& node : TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0031"].nodes)
+            EXPECT_TRUE(node.quietAtRemoval) << "no installer may wait for a user";
     }
 }
 

@@ -239,6 +239,8 @@ TEST_F(DeviceNodesTest, RunGathersAcrossAllIdsThenRemovesThePackagesInSetOrder) 
     EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
     EXPECT_EQ(FakeCallsStartingWith(L"SetupDiGetClassDevsW").size(), TestTable("hardware-id").size());
     EXPECT_EQ(TheFakeSetupApi().uninstalledInfs, std::vector<std::wstring>{L"oem9.inf"});
+    EXPECT_TRUE(FakeCallsStartingWith(L"SetupSetNonInteractiveMode").empty()) << "an administrator sits at it";
+    EXPECT_TRUE(FakeCallsStartingWith(L"SetupDiSetDeviceInstallParamsW").empty());
 }
 
 }  // namespace

@@ -6,7 +6,8 @@
 #  - on the demo machine with staged driver packages, /quiet /logdir: removes
 #    everything of the scanner without asking (a `n` waiting on standard input
 #    stays unread), also the scanner-only packages no node names, keeps the
-#    shared and the other maker's packages, writes every file to the log
+#    shared and the other maker's packages (one of them named by a scanner
+#    node), writes every file to the log
 #    folder and ends the run log with the inventory: exit code 0;
 #  - a product whose package schedules a restart: 3010;
 #  - a product whose cached package is missing stays: 1603, unless the
@@ -27,6 +28,7 @@ log_lines() { tr -d '\r' <"$1" | sed -E 's/C:\\windows\\Installer\\[0-9a-f]+\.ms
 
 e2e_plant_demo
 e2e_stage_driver_packages
+e2e_plant_other_makers_package
 e2e_wait
 e2e_snapshot >"$E2E_WORK/before.txt"
 
@@ -63,6 +65,7 @@ e2e_expect_eq "demo machine: no failing step" "$(grep -c "^Can't" "$log" || true
 e2e_expect_eq "demo machine: the run log from the driver packages on" \
     "$(log_lines "$log" | sed -n '/^Remove driver package for inf file: oem10.inf$/,$p')" "$(printf '%s\n' \
     "Remove driver package for inf file: oem10.inf" "Device inf file has removed successfully" \
+    "Another maker's driver package kept: oem33.inf" \
     "Remove driver package for inf file: oem9.inf" "Device inf file has removed successfully" \
     "Remove driver package for inf file: oem20.inf" "Device inf file has removed successfully" \
     "Remove driver package for inf file: oem21.inf" "Device inf file has removed successfully" \
@@ -73,9 +76,12 @@ report=$(tail -n +3 "$log"; printf x)  # the x keeps the last line end
 e2e_expect_bytes "demo machine: console: the warnings, no prompt, the run log's report" "$E2E_CONSOLE" \
     "$E2E_BANNER$warnings${report%x}"
 left=$(e2e_wine "$NRV_FIXTURES/devices_fixture.exe" report inf:oem9.inf inf:oem10.inf inf:oem20.inf \
-    inf:oem21.inf inf:oem22.inf inf:oem23.inf inf:oem24.inf inf:nrvscan.inf | tr -d '\r')
-e2e_expect_eq "demo machine: INF packages left" "$left" "$(printf '%s\n' 'inf oem22.inf' 'inf oem23.inf' \
+    inf:oem21.inf inf:oem22.inf inf:oem23.inf inf:oem24.inf inf:nrvscan.inf nodes:'USB\VID_7F3A&PID_0058' |
+    tr -d '\r')
+e2e_expect_eq "demo machine: INF packages and nodes left" "$left" "$(printf '%s\n' 'inf oem22.inf' 'inf oem23.inf' \
     'inf oem24.inf' 'inf nrvscan.inf')"
+cmp -s "$(e2e_unix_path 'C:\windows\inf\oem33.inf')" "$(e2e_unix_path 'C:\windows\inf\wineusb.inf')" &&
+    e2e_pass "demo machine: another maker's oem33.inf kept" || e2e_fail "demo machine: oem33.inf changed or gone"
 
 # A product whose package schedules a restart when it is removed: 3010. (The
 # key of the mark is still there, with its other value.)
