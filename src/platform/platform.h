@@ -144,7 +144,6 @@ using LPSYSTEMTIME = SYSTEMTIME*;
 
 using PSECURITY_DESCRIPTOR = void*;
 using HLOCAL = void*;
-using PULONG = ULONG*;
 struct SECURITY_ATTRIBUTES {
     DWORD nLength;
     LPVOID lpSecurityDescriptor;
