@@ -5,6 +5,7 @@
 
 #include "platform/ascii_case.h"
 #include "platform/buffer_text.h"
+#include "products/installer_text.h"
 #include "report/report_writer.h"
 
 namespace {
@@ -20,23 +21,6 @@ using OpenFind = std::unique_ptr<void, FindCloser>;
 
 bool SameGuid(const std::wstring& a, const std::wstring& b) { return LowerAscii(a) == LowerAscii(b); }
 
-// Reads a text that the installer writes into a caller's buffer, asking again
-// with the size it gives when the first buffer is too small.
-template <typename Read>
-bool ReadText(Read read, std::wstring& text) {
-    std::vector<wchar_t> buffer(64);
-    auto size = static_cast<DWORD>(buffer.size());
-    UINT result = read(buffer.data(), &size);
-    if (result == ERROR_MORE_DATA) {
-        buffer.resize(size + 1);  // the size does not count the terminator
-        size = static_cast<DWORD>(buffer.size());
-        result = read(buffer.data(), &size);
-    }
-    if (result != ERROR_SUCCESS) return false;
-    text = TextInBuffer(buffer.data(), buffer.size());
-    return true;
-}
-
 // The product code in the package's Property table.
 bool ReadProductCode(MSIHANDLE database, std::wstring& productCode) {
     MSIHANDLE view = 0;
@@ -45,7 +29,7 @@ bool ReadProductCode(MSIHANDLE database, std::wstring& productCode) {
     if (MsiViewExecute(view, 0) == ERROR_SUCCESS) {
         MSIHANDLE record = 0;
         if (MsiViewFetch(view, &record) == ERROR_SUCCESS) {
-            found = ReadText([&](wchar_t* buffer, DWORD* size) { return MsiRecordGetStringW(record, 1, buffer, size); },
+            found = ReadInstallerText([&](wchar_t* buffer, DWORD* size) { return MsiRecordGetStringW(record, 1, buffer, size); },
                              productCode);
             MsiCloseHandle(record);
         }
@@ -58,7 +42,7 @@ bool ReadProductCode(MSIHANDLE database, std::wstring& productCode) {
 bool ReadPackageCode(MSIHANDLE database, std::wstring& packageCode) {
     MSIHANDLE summary = 0;
     if (MsiGetSummaryInformationW(database, nullptr, 0, &summary) != ERROR_SUCCESS) return false;
-    const bool read = ReadText(
+    const bool read = ReadInstallerText(
         [&](wchar_t* buffer, DWORD* size) {
             UINT type = 0;
             int number = 0;
@@ -68,14 +52,6 @@ bool ReadPackageCode(MSIHANDLE database, std::wstring& packageCode) {
         packageCode);
     MsiCloseHandle(summary);
     return read;
-}
-
-// The package code the installer recorded for the installed product.
-std::wstring InstalledPackageCode(const wchar_t* productCode) {
-    std::wstring code;
-    ReadText([&](wchar_t* buffer, DWORD* size) { return MsiGetProductInfoW(productCode, kPackageCodeProperty, buffer, size); },
-             code);
-    return code;
 }
 
 bool EndsWithMsi(const std::wstring& name) {
@@ -115,7 +91,7 @@ void SetOriginalPackagesFolder(const std::wstring& folder) { packagesFolder = fo
 const std::wstring& OriginalPackagesFolder() { return packagesFolder; }
 
 OriginalPackage FindOriginalPackage(const wchar_t* productCode) {
-    OriginalPackage original{{}, InstalledPackageCode(productCode)};
+    OriginalPackage original{{}, ProductProperty(productCode, kPackageCodeProperty)};
     for (const std::wstring& name : PackageFiles(packagesFolder)) {
         const std::wstring path = packagesFolder + L"\\" + name;
         std::wstring product;

@@ -6,6 +6,7 @@
 #include "platform/buffer_text.h"
 #include "platform/new_file.h"
 #include "platform/platform.h"
+#include "products/installer_text.h"
 #include "products/original_packages.h"
 #include "products/package_copy.h"
 #include "products/package_database.h"
@@ -40,20 +41,6 @@ UINT ListProductCodes(const wchar_t* upgradeCode, std::vector<std::wstring>& pro
         if (result != ERROR_SUCCESS) return result;
         productCodes.push_back(TextInBuffer(productCode));
     }
-}
-
-// A property of an installed product as text, "" when it cannot be read.
-std::wstring ProductProperty(const wchar_t* productCode, const wchar_t* property) {
-    std::vector<wchar_t> buffer(256);
-    auto size = static_cast<DWORD>(buffer.size());
-    UINT result = MsiGetProductInfoW(productCode, property, buffer.data(), &size);
-    if (result == ERROR_MORE_DATA) {
-        buffer.resize(size + 1);  // the size does not count the terminator
-        size = static_cast<DWORD>(buffer.size());
-        result = MsiGetProductInfoW(productCode, property, buffer.data(), &size);
-    }
-    if (result != ERROR_SUCCESS) return {};
-    return TextInBuffer(buffer.data(), buffer.size());
 }
 
 // Whether the product's cached package, named by the installer, cannot be
