@@ -19,6 +19,8 @@
 #include <devpropdef.h>
 #include <sddl.h>
 #include <msidefs.h>
+#include <aclapi.h>
+#include <ntsecapi.h>
 
 #else  // !_WIN32
 
@@ -152,6 +154,58 @@ struct SECURITY_ATTRIBUTES {
 using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 struct OVERLAPPED;
 using LPOVERLAPPED = OVERLAPPED*;
+using PHANDLE = HANDLE*;
+using BOOLEAN = BYTE;
+
+struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+};
+using LPBY_HANDLE_FILE_INFORMATION = BY_HANDLE_FILE_INFORMATION*;
+enum FILE_INFO_BY_HANDLE_CLASS { FileDispositionInfo = 4 };
+struct FILE_DISPOSITION_INFO {
+    BOOLEAN DeleteFile;
+};
+
+// Security: SIDs, ACLs and the entries in them, as Windows lays them out.
+using PSID = void*;
+using ACCESS_MASK = DWORD;
+using SECURITY_INFORMATION = DWORD;
+enum SE_OBJECT_TYPE { SE_FILE_OBJECT = 1 };
+struct ACL {
+    BYTE AclRevision;
+    BYTE Sbz1;
+    WORD AclSize;
+    WORD AceCount;
+    WORD Sbz2;
+};
+using PACL = ACL*;
+struct ACE_HEADER {
+    BYTE AceType;
+    BYTE AceFlags;
+    WORD AceSize;
+};
+struct ACCESS_ALLOWED_ACE {
+    ACE_HEADER Header;
+    ACCESS_MASK Mask;
+    DWORD SidStart;
+};
+enum TOKEN_INFORMATION_CLASS { TokenUser = 1 };
+struct SID_AND_ATTRIBUTES {
+    PSID Sid;
+    DWORD Attributes;
+};
+struct TOKEN_USER {
+    SID_AND_ATTRIBUTES User;
+};
 
 enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
 
@@ -217,6 +271,26 @@ enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
 #define FILE_FLAG_SEQUENTIAL_SCAN 0x08000000
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
+#define FILE_READ_ATTRIBUTES 0x0080
+#define FILE_WRITE_DATA 0x0002
+#define DELETE 0x00010000
+#define READ_CONTROL 0x00020000
+#define WRITE_DAC 0x00040000
+#define WRITE_OWNER 0x00080000
+#define GENERIC_ALL 0x10000000
+#define FILE_NAME_NORMALIZED 0x0
+#define VOLUME_NAME_DOS 0x0
+#define OWNER_SECURITY_INFORMATION 0x00000001
+#define DACL_SECURITY_INFORMATION 0x00000004
+#define ACCESS_ALLOWED_ACE_TYPE 0x0
+#define ACCESS_ALLOWED_COMPOUND_ACE_TYPE 0x4
+#define ACCESS_ALLOWED_OBJECT_ACE_TYPE 0x5
+#define ACCESS_ALLOWED_CALLBACK_ACE_TYPE 0x9
+#define ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE 0xB
+#define INHERIT_ONLY_ACE 0x08
+#define TOKEN_QUERY 0x0008
 
 // kernel32
 DWORD GetTickCount();
@@ -248,8 +322,11 @@ BOOL FindClose(HANDLE findFile);
 DWORD GetFileAttributesW(LPCWSTR fileName);
 DWORD GetFullPathNameW(LPCWSTR fileName, DWORD bufferLength, LPWSTR buffer, LPWSTR* filePart);
 BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES securityAttributes);
-BOOL RemoveDirectoryW(LPCWSTR pathName);
 HLOCAL LocalFree(HLOCAL memory);
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION fileInformation);
+DWORD GetFinalPathNameByHandleW(HANDLE file, LPWSTR filePath, DWORD filePathSize, DWORD flags);
+BOOL SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS fileInformationClass,
+                                LPVOID fileInformation, DWORD bufferSize);
 
 // msi
 INSTALLUILEVEL MsiSetInternalUI(INSTALLUILEVEL level, HWND* window);
@@ -318,6 +395,17 @@ BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR stringSecurity
                                                           DWORD stringSDRevision,
                                                           PSECURITY_DESCRIPTOR* securityDescriptor,
                                                           PULONG securityDescriptorSize);
+BOOL ConvertSidToStringSidW(PSID sid, LPWSTR* stringSid);
+DWORD GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE objectType, SECURITY_INFORMATION securityInfo,
+                      PSID* owner, PSID* group, PACL* dacl, PACL* sacl,
+                      PSECURITY_DESCRIPTOR* securityDescriptor);
+BOOL GetAce(PACL acl, DWORD aceIndex, LPVOID* ace);
+BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token);
+BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS tokenInformationClass,
+                         LPVOID tokenInformation, DWORD tokenInformationLength, PDWORD returnLength);
+// RtlGenRandom, exported by advapi32.dll under this name.
+BOOLEAN SystemFunction036(PVOID randomBuffer, ULONG randomBufferLength);
+#define RtlGenRandom SystemFunction036
 
 #endif  // _WIN32
 
@@ -334,3 +422,6 @@ inline constexpr const wchar_t* kLocalPackageProperty = L"LocalPackage";
 // The package code the installer recorded for an installed product
 // (INSTALLPROPERTY_PACKAGECODE).
 inline constexpr const wchar_t* kPackageCodeProperty = L"PackageCode";
+// The file name of the package the product was installed from
+// (INSTALLPROPERTY_PACKAGENAME).
+inline constexpr const wchar_t* kPackageNameProperty = L"PackageName";

@@ -5,6 +5,7 @@
 
 #include "platform/ascii_case.h"
 #include "platform/buffer_text.h"
+#include "products/file_trust.h"
 #include "products/installer_text.h"
 #include "report/report_writer.h"
 
@@ -84,6 +85,14 @@ std::vector<std::wstring> PackageFiles(const std::wstring& folder) {
     return names;
 }
 
+// Opens the file to copy it, sharing reading alone: while it is held, nobody
+// writes, replaces or deletes it.
+OwnedFile OpenOriginal(const std::wstring& path) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    return OwnedFile(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}
+
 }  // namespace
 
 void SetOriginalPackagesFolder(const std::wstring& folder) { packagesFolder = folder; }
@@ -91,14 +100,24 @@ void SetOriginalPackagesFolder(const std::wstring& folder) { packagesFolder = fo
 const std::wstring& OriginalPackagesFolder() { return packagesFolder; }
 
 OriginalPackage FindOriginalPackage(const wchar_t* productCode) {
-    OriginalPackage original{{}, ProductProperty(productCode, kPackageCodeProperty)};
+    OriginalPackage original;
+    original.packageCode = ProductProperty(productCode, kPackageCodeProperty);
     for (const std::wstring& name : PackageFiles(packagesFolder)) {
         const std::wstring path = packagesFolder + L"\\" + name;
         std::wstring product;
         std::wstring package;
         if (!ReadCodesOfFile(path, product, package) || !SameGuid(product, productCode)) continue;
         if (!original.packageCode.empty() && SameGuid(package, original.packageCode)) {
+            // Both codes can be read by anyone: who may write the file decides.
+            OwnedFile file = OpenOriginal(path);
+            if (!file) {
+                original.openError = GetLastError();  // the copy reports it
+            } else if (!OnlyAdministratorsCanChange(file.get())) {
+                ReportLine("Original package refused, others can change it: ", path.c_str());
+                continue;
+            }
             original.path = path;
+            original.file = std::move(file);
             break;
         }
         ReportText("Original package refused, another build: ");

@@ -43,15 +43,21 @@ UINT ListProductCodes(const wchar_t* upgradeCode, std::vector<std::wstring>& pro
     }
 }
 
-// Whether the product's cached package, named by the installer, cannot be
-// opened (read-only) as the cleanup would have to open it.
+// Whether the file is not there. The installer runs the cached package
+// whenever that file exists, whatever path it is given: an original is of
+// use only when the cached package is gone, not when it exists but cannot be
+// opened (held by another process, damaged).
+bool FileIsGone(const std::wstring& path) {
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// Whether the product's cached package, named by the installer, is gone.
 bool CachedPackageMissing(const wchar_t* productCode) {
     const std::wstring path = ProductProperty(productCode, kLocalPackageProperty);
     if (path.empty()) return false;  // the cleanup stops at the path: nothing to look for
-    MSIHANDLE database = 0;
-    if (MsiOpenDatabaseW(path.c_str(), MSIDBOPEN_READONLY, &database) != ERROR_SUCCESS) return true;
-    MsiCloseHandle(database);
-    return false;
+    return FileIsGone(path);
 }
 
 }  // namespace
@@ -142,7 +148,10 @@ void Uninstall(const wchar_t* productCode, const std::wstring& packagePath) {
 void UninstallFromOriginal(const wchar_t* productCode, const std::wstring& cachedPath) {
     const OriginalPackage original = FindOriginalPackage(productCode);
     PackageCopy copy;
-    if (original.path.empty() || !CopyOriginalPackage(original.path, copy)) {
+    // Named as the product was installed: a maintenance run from a package
+    // under another name may fail (1316).
+    if (original.path.empty() ||
+        !CopyOriginalPackage(original, ProductProperty(productCode, kPackageNameProperty), copy)) {
         Uninstall(productCode, cachedPath);
         return;
     }
@@ -181,7 +190,7 @@ void RemoveProduct(const wchar_t* productCode) {
     result = MsiOpenDatabaseW(packagePath.c_str(), MSIDBOPEN_TRANSACT, &database);
     if (result != ERROR_SUCCESS) {
         ReportFailure("Can't open package installer data base", result);
-        if (!OriginalPackagesFolder().empty()) {
+        if (!OriginalPackagesFolder().empty() && FileIsGone(packagePath)) {
             UninstallFromOriginal(productCode, packagePath);
             return;
         }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "fake/fake_msi.h"
 #include "platform/ascii_case.h"
 
 namespace {
@@ -76,8 +77,16 @@ void FillEntry(LPWIN32_FIND_DATAW entry, const std::wstring& name) {
 struct OpenFile {
     std::wstring name;
     std::size_t position = 0;
+    std::string kind = "file";
 };
 HandleTable<OpenFile> openFiles;
+
+std::map<const void*, std::shared_ptr<void>> localMemory;
+const FakeProcessStateRegistration forgetLocalMemory([] { localMemory.clear(); });
+
+bool IsFolder(const std::wstring& name) {
+    return kernel.folders.count(name) != 0 || kernel.madeFolders.count(name) != 0 || kernel.junctions.count(name) != 0;
+}
 
 std::wstring Hex(DWORD value) {
     wchar_t text[16];
@@ -171,7 +180,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
         kernel.files[fileName] = swapped->second;
         kernel.contentOnOpen.erase(swapped);
     }
-    const bool exists = kernel.files.count(fileName) != 0;
+    const bool exists = kernel.files.count(fileName) != 0 || IsFolder(fileName);
     if (creationDisposition == OPEN_EXISTING && !exists) {
         FakeSetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
@@ -232,8 +241,69 @@ BOOL CloseHandle(HANDLE object) {
         return FALSE;
     }
     FakeRecordRelease(L"CloseHandle(" + FakeQuoted(open->name.c_str()) + L")");
+    const std::string kind = open->kind;
     openFiles.Close(object);
-    FakeHandleClosed("file");
+    FakeHandleClosed(kind);
+    return TRUE;
+}
+
+const std::wstring* FakeOpenName(HANDLE handle) {
+    const OpenFile* const open = openFiles.Find(handle);
+    return open == nullptr ? nullptr : &open->name;
+}
+
+HANDLE FakeOpenOther(const std::wstring& name, const std::string& kind) {
+    FakeHandleOpened(kind);
+    return openFiles.Open(OpenFile{name, 0, kind});
+}
+
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
+    const std::wstring* const name = FakeOpenName(file);
+    FakeRecordCall(L"GetFileInformationByHandle(" + FakeQuoted(name ? name->c_str() : nullptr) + L")");
+    if (name == nullptr) {
+        FakeSetLastError(6);  // ERROR_INVALID_HANDLE
+        return FALSE;
+    }
+    *information = BY_HANDLE_FILE_INFORMATION{};
+    information->dwFileAttributes = kernel.junctions.count(*name) ? FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT
+                                    : IsFolder(*name)             ? FILE_ATTRIBUTE_DIRECTORY
+                                                                  : FILE_ATTRIBUTE_NORMAL;
+    return TRUE;
+}
+
+DWORD GetFinalPathNameByHandleW(HANDLE file, LPWSTR filePath, DWORD filePathSize, DWORD flags) {
+    const std::wstring* const name = FakeOpenName(file);
+    FakeRecordCall(L"GetFinalPathNameByHandleW(" + FakeQuoted(name ? name->c_str() : nullptr) + L", " +
+                   std::to_wstring(filePathSize) + L", " + std::to_wstring(flags) + L")");
+    if (name == nullptr) {
+        FakeSetLastError(6);  // ERROR_INVALID_HANDLE
+        return 0;
+    }
+    const auto elsewhere = kernel.finalPaths.find(*name);
+    const std::wstring path = L"\\\\?\\" + (elsewhere == kernel.finalPaths.end() ? *name : elsewhere->second);
+    const auto length = static_cast<DWORD>(path.size());
+    if (length + 1 > filePathSize) return length + 1;  // the size needed, terminator included
+    std::wmemcpy(filePath, path.c_str(), length + 1);
+    return length;
+}
+
+BOOL SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS informationClass, LPVOID information,
+                                DWORD bufferSize) {
+    const std::wstring* const name = FakeOpenName(file);
+    FakeRecordCall(L"SetFileInformationByHandle(" + FakeQuoted(name ? name->c_str() : nullptr) + L", " +
+                   std::to_wstring(informationClass) + L")");
+    if (name == nullptr || informationClass != FileDispositionInfo || bufferSize != sizeof(FILE_DISPOSITION_INFO)) {
+        FakeSetLastError(name == nullptr ? 6 : 87);
+        return FALSE;
+    }
+    if (!static_cast<FILE_DISPOSITION_INFO*>(information)->DeleteFile) return TRUE;
+    const auto inside = kernel.files.lower_bound(*name + L"\\");
+    if (inside != kernel.files.end() && inside->first.starts_with(*name + L"\\")) {
+        FakeSetLastError(145);  // ERROR_DIR_NOT_EMPTY
+        return FALSE;
+    }
+    kernel.madeFolders.erase(*name);  // at the close on Windows; nothing here reads it before
+    kernel.files.erase(*name);
     return TRUE;
 }
 
@@ -346,8 +416,9 @@ BOOL FindClose(HANDLE findFile) {
 
 DWORD GetFileAttributesW(LPCWSTR fileName) {
     FakeRecordCall(L"GetFileAttributesW(" + FakeQuoted(fileName) + L")");
-    if (kernel.folders.count(fileName) != 0 || kernel.madeFolders.count(fileName) != 0) return FILE_ATTRIBUTE_DIRECTORY;
-    if (kernel.files.count(fileName) != 0) return FILE_ATTRIBUTE_NORMAL;
+    if (IsFolder(fileName)) return FILE_ATTRIBUTE_DIRECTORY;
+    // The installer's packages are files too.
+    if (kernel.files.count(fileName) != 0 || TheFakeMsi().packages.count(fileName) != 0) return FILE_ATTRIBUTE_NORMAL;
     FakeSetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_FILE_ATTRIBUTES;
 }
@@ -363,21 +434,16 @@ DWORD GetFullPathNameW(LPCWSTR fileName, DWORD bufferLength, LPWSTR buffer, LPWS
 BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES attributes) {
     const std::wstring sddl = *static_cast<const std::wstring*>(attributes->lpSecurityDescriptor);
     FakeRecordCall(L"CreateDirectoryW(" + FakeQuoted(pathName) + L", " + FakeQuoted(sddl.c_str()) + L")");
-    const auto refused = kernel.createErrors.find(pathName);
-    const bool taken = kernel.madeFolders.count(pathName) != 0 || kernel.files.count(pathName) != 0;
+    const auto junction = kernel.junctions.find(pathName);
+    const std::wstring made = junction == kernel.junctions.end() ? pathName : junction->second;
+    const auto refused = kernel.createErrors.find(made);
+    const bool taken = kernel.madeFolders.count(made) != 0 || kernel.files.count(made) != 0;
     if (refused != kernel.createErrors.end() || taken) {
         FakeSetLastError(taken ? ERROR_ALREADY_EXISTS : refused->second);
         return FALSE;
     }
-    kernel.madeFolders[pathName] = sddl;
+    kernel.madeFolders[made] = sddl;
     return TRUE;
-}
-
-BOOL RemoveDirectoryW(LPCWSTR pathName) {
-    FakeRecordCall(L"RemoveDirectoryW(" + FakeQuoted(pathName) + L")");
-    const auto inside = kernel.files.lower_bound(std::wstring(pathName) + L"\\");
-    if (inside != kernel.files.end() && inside->first.starts_with(std::wstring(pathName) + L"\\")) return FALSE;
-    return kernel.madeFolders.erase(pathName) != 0;
 }
 
 // The security descriptor is its SDDL text, which a folder made with it records.
@@ -388,14 +454,23 @@ BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR text, DWORD, P
         FakeSetLastError(kernel.securityDescriptorError);
         return FALSE;
     }
-    *descriptor = new std::wstring(text);
-    FakeHandleOpened("local");
+    const auto sddl = std::make_shared<std::wstring>(text);
+    *descriptor = sddl.get();
+    FakeLocalKeep(sddl.get(), sddl);
     return TRUE;
+}
+
+void FakeLocalKeep(const void* address, std::shared_ptr<void> owner) {
+    localMemory[address] = std::move(owner);
+    FakeHandleOpened("local");
 }
 
 HLOCAL LocalFree(HLOCAL memory) {
     FakeRecordRelease(L"LocalFree()");
+    if (localMemory.erase(memory) == 0) {
+        ++FakeCalls().badCloses["local"];
+        return memory;
+    }
     FakeHandleClosed("local");
-    delete static_cast<std::wstring*>(memory);
     return nullptr;
 }

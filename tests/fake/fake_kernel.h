@@ -2,10 +2,26 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "fake/fake_platform.h"
+
+// An entry of a DACL, and what GetSecurityInfo gives for an object.
+struct FakeAce {
+    BYTE type = ACCESS_ALLOWED_ACE_TYPE;
+    BYTE flags = 0;
+    ACCESS_MASK mask = 0x1F01FF;  // full control
+    std::wstring sid;
+};
+struct FakeSecurity {
+    std::wstring owner = L"S-1-5-32-544";
+    bool hasDacl = true;
+    std::vector<FakeAce> dacl{{ACCESS_ALLOWED_ACE_TYPE, 0, 0x1F01FF, L"S-1-5-18"},
+                              {ACCESS_ALLOWED_ACE_TYPE, 0, 0x1F01FF, L"S-1-5-32-544"},
+                              {ACCESS_ALLOWED_ACE_TYPE, 0, 0x1200A9, L"S-1-5-32-545"}};
+};
 
 struct FakeKernel {
     DWORD tickCount = 0x0A3F;
@@ -67,6 +83,20 @@ struct FakeKernel {
     // ConvertStringSecurityDescriptorToSecurityDescriptorW fails, if any.
     std::map<std::wstring, std::wstring> madeFolders;
     DWORD securityDescriptorError = 0;
+
+    // Junctions other users made: name -> the folder it leads to. A folder
+    // made at the name is made at the target, as Windows makes it; opened with
+    // FILE_FLAG_OPEN_REPARSE_POINT the name is the junction itself.
+    std::map<std::wstring, std::wstring> junctions;
+    // What GetFinalPathNameByHandleW gives for a name that leads elsewhere.
+    std::map<std::wstring, std::wstring> finalPaths;
+
+    // Who owns a file or folder and its DACL, by name; others have the
+    // default: owned by Administrators, changed only by SYSTEM and them.
+    std::map<std::wstring, FakeSecurity> security;
+    std::wstring processUser = L"S-1-5-21-1004336348-1177238915-682003330-500";
+
+    BYTE nextRandomByte = 0;  // RtlGenRandom gives 0, 1, 2, ...
 };
 
 FakeKernel& TheFakeKernel();
@@ -74,3 +104,12 @@ FakeKernel& TheFakeKernel();
 // Sets the value the next GetLastError returns (the fakes of the other
 // groups call this when one of their operations fails).
 void FakeSetLastError(DWORD error);
+
+// Handles CloseHandle closes: the name a file or folder was opened by (null
+// for no such handle), and handles of other kinds (a token), counted apart.
+const std::wstring* FakeOpenName(HANDLE handle);
+HANDLE FakeOpenOther(const std::wstring& name, const std::string& kind);
+
+// Memory the platform hands out and LocalFree gives back: owner is kept
+// until LocalFree is given address.
+void FakeLocalKeep(const void* address, std::shared_ptr<void> owner);

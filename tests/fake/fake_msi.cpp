@@ -240,13 +240,13 @@ UINT MsiGetProductInfoW(LPCWSTR product, LPCWSTR property, LPWSTR valueBuffer, L
     if (found == nullptr) return kMsiUnknownProduct;
     if (found->infoResult != ERROR_SUCCESS) return found->infoResult;
     const std::wstring name = property;
-    if (name != L"LocalPackage" && name != L"InstalledProductName" && name != L"VersionString" &&
-        name != L"PackageCode")
-        return kMsiUnknownProperty;
-    const std::wstring& path = name == L"LocalPackage"           ? found->localPackage
-                               : name == L"InstalledProductName" ? found->name
-                               : name == L"PackageCode"          ? found->packageCode
-                                                                 : found->version;
+    const std::map<std::wstring, const std::wstring*> properties{
+        {L"LocalPackage", &found->localPackage}, {L"InstalledProductName", &found->name},
+        {L"VersionString", &found->version},     {L"PackageCode", &found->packageCode},
+        {L"PackageName", &found->packageName}};
+    const auto known = properties.find(name);
+    if (known == properties.end() || (name == L"PackageName" && known->second->empty())) return kMsiUnknownProperty;
+    const std::wstring& path = *known->second;
     const auto length = static_cast<DWORD>(path.size());
     if (length >= *valueSize) {
         *valueSize = length;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -468,56 +469,104 @@ TEST_F(ProductsTest, AProductWhoseCachedPackageIsGoneIsRemovedFromACopyOfItsOrig
         "{B0000000-0000-4000-8000-000000000002}, installed {C0DEC0DE-0000-4000-8000-000000000001}";
     const std::vector<std::string> found{kFound, "Can't open package installer data base. Error: 110", refused,
                                          "Original package: C:\\kit\\driver 7.msi"};
+    const std::vector<std::string> kept{kCachePath, "Can't remove driver product package. Error: 1619"};
     const auto lines = [&](std::vector<std::string> more) {
         more.insert(more.begin(), found.begin(), found.end());
-        if (more.back() != kRemoved) more.insert(more.end(), {kCachePath, "Can't remove driver product package. Error: 1619"});
+        if (more.back() != kRemoved) more.insert(more.end(), kept.begin(), kept.end());
         return more;
     };
-    const std::string copied = "Driver product package cache path: C:\\windows\\Temp\\NrvDriverCleanup-00000A3F-";
+    const auto refusedAs = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), found.begin(), found.begin() + 3);
+        more.insert(more.end(), kept.begin(), kept.end());
+        return more;
+    };
+    const std::vector<std::string> othersCanChange{
+        "Original package refused, others can change it: C:\\kit\\driver 7.msi",
+        "No original package of this product in: C:\\kit"};
+    // The folder's name is the generator's 128 bits: the fake's gives 00, 01, ...
+    static const std::wstring kFolder = L"C:\\windows\\Temp\\NrvDriverCleanup-000102030405060708090A0B0C0D0E0F";
+    const std::string copied = "Driver product package cache path: C:\\windows\\Temp\\NrvDriverCleanup-";
+    const std::string removed = copied + "000102030405060708090A0B0C0D0E0F\\NrvScannerDriver.msi";
+    static const auto original = [] { return &TheFakeKernel().security[L"C:\\kit\\driver 7.msi"]; };
+    static const auto allow = [](ACCESS_MASK mask, const wchar_t* sid) { original()->dacl.push_back({0, 0, mask, sid}); };
     struct Case {
         const char* what;
         void (*script)();
         std::vector<std::string> lines;
     };
     const Case cases[] = {
-        {"its original", [] {}, lines({kOpened, kDescribed, kChanged, copied + "0\\driver 7.msi", kRemoved})},
-        {"the first name taken", [] { TheFakeKernel().madeFolders[L"C:\\windows\\Temp\\NrvDriverCleanup-00000A3F-0"]; },
-         lines({kOpened, kDescribed, kChanged, copied + "1\\driver 7.msi", kRemoved})},
+        {"its original", [] {}, lines({kOpened, kDescribed, kChanged, removed, kRemoved})},
+        {"the first name taken", [] { TheFakeKernel().madeFolders[kFolder]; },
+         lines({kOpened, kDescribed, kChanged, copied + "101112131415161718191A1B1C1D1E1F\\NrvScannerDriver.msi", kRemoved})},
+        {"no package name registered", [] { TheFakeMsi().products[0].packageName = L""; },
+         lines({kOpened, kDescribed, kChanged, copied + "000102030405060708090A0B0C0D0E0F\\driver 7.msi", kRemoved})},
         {"another build alone", [] { std::erase(TheFakeKernel().folders[L"C:\\kit"], L"driver 7.msi"); },
-         {found[0], found[1], refused, "No original package of this product in: C:\\kit", kCachePath,
-          "Can't remove driver product package. Error: 1619"}},
+         refusedAs({"No original package of this product in: C:\\kit"})},
         {"no protection", [] { TheFakeKernel().securityDescriptorError = 1336; },
          lines({"Can't copy original package. Error: 1336"})},
-        {"no folder", [] { TheFakeKernel().createErrors[L"C:\\windows\\Temp\\NrvDriverCleanup-00000A3F-0"] = 5; },
-         lines({"Can't copy original package. Error: 5"})},
-        {"a copy cut short",
-         [] { TheFakeKernel().writeErrors[L"C:\\windows\\Temp\\NrvDriverCleanup-00000A3F-0\\driver 7.msi"] = 112; },
+        {"no folder", [] { TheFakeKernel().createErrors[kFolder] = 5; }, lines({"Can't copy original package. Error: 5"})},
+        {"a copy cut short", [] { TheFakeKernel().writeErrors[kFolder + L"\\NrvScannerDriver.msi"] = 112; },
          lines({"Can't copy original package. Error: 112"})},
         // What runs is what was checked: the original swapped for another build after the check.
         {"the original swapped",
          [] { TheFakeKernel().contentOnOpen[L"C:\\kit\\driver 7.msi"] = TheFakeKernel().files[L"C:\\kit\\new build.msi"]; },
          lines({"Original package changed while copied: C:\\kit\\driver 7.msi"})},
+        // Another user's junction under the name: Windows makes its target.
+        {"a junction under the new name", [] { TheFakeKernel().junctions[kFolder] = L"C:\\Users\\u\\target"; },
+         lines({"Can't copy original package. Error: 4395"})},
+        {"the folder made elsewhere", [] { TheFakeKernel().finalPaths[kFolder] = L"C:\\Users\\u\\target"; },
+         lines({"Can't copy original package. Error: 4395"})},
+        {"the folder another user's", [] { TheFakeKernel().security[kFolder].owner = L"S-1-5-21-1-2-3-1107"; },
+         lines({"Can't copy original package. Error: 4395"})},
+        // Who may change the original decides, not what it holds.
+        {"owned by a user", [] { original()->owner = L"S-1-5-21-1-2-3-1107"; }, refusedAs(othersCanChange)},
+        {"Everyone may modify it", [] { allow(0x1301FF, L"S-1-1-0"); }, refusedAs(othersCanChange)},
+        {"Users may write it", [] { allow(FILE_WRITE_DATA, L"S-1-5-32-545"); }, refusedAs(othersCanChange)},
+        {"Authenticated Users may append", [] { allow(FILE_APPEND_DATA, L"S-1-5-11"); }, refusedAs(othersCanChange)},
+        {"a domain user may change its DACL", [] { allow(WRITE_DAC, L"S-1-5-21-1-2-3-1107"); }, refusedAs(othersCanChange)},
+        {"Users have GENERIC_ALL", [] { allow(GENERIC_ALL, L"S-1-5-32-545"); }, refusedAs(othersCanChange)},
+        {"no DACL", [] { original()->hasDacl = false; }, refusedAs(othersCanChange)},
+        {"an inherit-only entry for Users", [] { original()->dacl.push_back({0, INHERIT_ONLY_ACE | 3, GENERIC_ALL, L"S-1-5-32-545"}); },
+         lines({kOpened, kDescribed, kChanged, removed, kRemoved})},
+        {"owned by the account that runs the program",
+         [] { original()->owner = TheFakeKernel().processUser; allow(0x1F01FF, TheFakeKernel().processUser.c_str()); },
+         lines({kOpened, kDescribed, kChanged, removed, kRemoved})},
+        // The installer runs a cached package that is there: no original then.
+        {"the cached package there but unopenable",
+         [] {
+             TheFakeMsi().packages[kPackage] = Package(true, true);
+             TheFakeMsi().failures = {Fail(L"MsiOpenDatabaseW", 110)};
+         },
+         {found[0], found[1], kCachePath, kNotRemoved}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TearDown();
         SetUp();
         PlantProductWithoutCache();
-        const FakeMsiPackage original = TheFakeMsi().packages[L"C:\\kit\\driver 7.msi"];
+        const FakeMsiPackage package = TheFakeMsi().packages[L"C:\\kit\\driver 7.msi"];
         c.script();
         SetOriginalPackagesFolder(L"C:\\kit");
         RemoveProduct(kPatched);
         EXPECT_EQ(Console(), Join(c.lines));
         EXPECT_EQ(TheFakeMsi().products.empty(), c.lines.back() == kRemoved);
-        // The originals are only read, the copy made in a folder of its own for
-        // administrators, and both gone afterwards.
-        EXPECT_EQ(TheFakeMsi().packages[L"C:\\kit\\driver 7.msi"], original);
+        // The originals are only read, and held so that nobody writes them
+        // meanwhile; the copy made in a folder of its own for administrators,
+        // under a name of 32 hex digits, and both gone afterwards.
+        EXPECT_EQ(TheFakeMsi().packages[L"C:\\kit\\driver 7.msi"], package);
         for (const auto& call : FakeCallsStartingWith(L"MsiOpenDatabaseW(\"C:\\kit")) EXPECT_TRUE(call.ends_with(L", 0)"));
         for (const auto& call : FakeCallsStartingWith(L"CreateFileW(\"C:\\kit"))
-            EXPECT_NE(call.find(L", 0x80000000, 0x3, 3, "), std::wstring::npos) << call;
-        for (const auto& call : FakeCallsStartingWith(L"CreateDirectoryW"))
-            EXPECT_TRUE(call.ends_with(L", \"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)\")")) << call;
-        EXPECT_EQ(TheFakeKernel().madeFolders.size(), std::string(c.what) == "the first name taken" ? 1u : 0u);
+            EXPECT_NE(call.find(L", 0x80000000, 0x1, 3, "), std::wstring::npos) << call;
+        const std::wregex made(LR"re(CreateDirectoryW\("C:\\windows\\Temp\\NrvDriverCleanup-[0-9A-F]{32}", )re"
+                               LR"re("D:P\(A;OICI;FA;;;SY\)\(A;OICI;FA;;;BA\)"\))re");
+        for (const auto& call : FakeCallsStartingWith(L"CreateDirectoryW")) EXPECT_TRUE(std::regex_match(call, made)) << call;
+        // A folder that is not the one made is neither written nor deleted.
+        const bool folderRefused = Console().find("Error: 4395") != std::string::npos;
+        if (folderRefused) {
+            EXPECT_TRUE(FakeCallsStartingWith(L"CreateFileW(\"" + kFolder + L"\\").empty());
+            EXPECT_TRUE(FakeCallsStartingWith(L"SetFileInformationByHandle").empty());
+        }
+        EXPECT_EQ(TheFakeKernel().madeFolders.size(), folderRefused || std::string(c.what) == "the first name taken" ? 1u : 0u);
         EXPECT_EQ(TheFakeKernel().files.size(), 5u) << "the originals and the installer log, no copy";
     }
 }
