@@ -124,7 +124,9 @@ e2e_expect_eq "missing cached package: the run log's inventory" "$(log_lines "$l
 # With the originals (/packages:): a blocked product and the one with the
 # launch condition (installed on Windows 8) lose their cached packages too.
 # The folder, whose path holds a space, has them under other names, another
-# build of the plain product and a file that is no package.
+# build of the plain product and a file that is no package. The blocked
+# product's original is one that others may change (Wine gives Everyone what
+# the "other" mode bits allow): refused until only its owner may write it.
 e2e_wine winecfg -v win8
 for name in twin-a patched; do
     e2e_wine msiexec /i "$(windows_path "$packages/$name.msi")" /qn || e2e_fail "installing $name.msi failed"
@@ -139,6 +141,8 @@ cp "$packages/patched.msi" "$kit/driver.msi"
 cp "$packages/plain.msi" "$kit/tools 1.1.msi"
 msibuild "$kit/tools 1.1.msi" -s "Nerovan Scanner Tools" Nerovan "Intel;1033" "{3A7E05D2-1111-4C38-8F2D-00000000B011}"
 echo "not a package" >"$kit/readme.msi"
+chmod 644 "$kit"/*
+chmod o+w "$kit/usb2.msi"
 sums() { (cd "$kit" && md5sum -- * | LC_ALL=C sort); }
 kit_sums=$(sums)
 refused="Original package refused, another build: $(windows_path "$kit")\\tools 1.1.msi, package code {3A7E05D2-1111-4C38-8F2D-00000000B011}, installed"
@@ -148,21 +152,28 @@ e2e_expect_eq "originals, /check: files written" "$(e2e_files "$E2E_WORK/check-k
 e2e_expect_eq "originals, /check: what it says of them" "$(tr -d '\r' <"$E2E_CONSOLE" | grep -E '^(Driver product|Original|No original)' |
     sed 's/, installed {.*}$/, installed/')" "$(printf '%s\n' \
     "Driver product: $TWIN_A, Nerovan Scanner Driver USB2, version 1.0.0, cached package missing" \
-    "Original package: $(windows_path "$kit")\\usb2.msi" \
+    "Original package refused, others can change it: $(windows_path "$kit")\\usb2.msi" \
+    "No original package of this product in: $(windows_path "$kit")" \
     "Driver product: $PATCHED, Nerovan Scanner Driver, version 1.0.0, cached package missing" \
     "Original package: $(windows_path "$kit")\\driver.msi" \
     "Driver product: $PLAIN, Nerovan Scanner Tools, version 1.0.0, cached package missing" \
     "$refused" "No original package of this product in: $(windows_path "$kit")")"
-# Another build is refused: that product stays, the others go.
+# Another build and an original others can change are refused: those
+# products stay, the other goes.
 e2e_run '' "$E2E_WORK/kit1" /quiet "/packages:$(windows_path "$kit")\\"
-e2e_expect_eq "originals, another build: exit code (1603)" "$E2E_RC" 67
+e2e_expect_eq "originals, refused: exit code (1603)" "$E2E_RC" 67
 log=$(e2e_run_log "$E2E_WORK/kit1")
-e2e_expect_eq "originals, another build: the product left" "$(log_lines "$log" | tail -n 5 | head -n 3 |
+e2e_expect_eq "originals, refused: the products left" "$(log_lines "$log" | tail -n 8 | head -n 6 |
     sed 's/, installed {.*}$/, installed/')" "$(printf '%s\n' \
+    "Driver product: $TWIN_A, Nerovan Scanner Driver USB2, version 1.0.0, cached package missing" \
+    "Original package refused, others can change it: $(windows_path "$kit")\\usb2.msi" \
+    "No original package of this product in: $(windows_path "$kit")" \
     "Driver product: $PLAIN, Nerovan Scanner Tools, version 1.0.0, cached package missing" "$refused" \
     "No original package of this product in: $(windows_path "$kit")")"
-# With its own build beside it, and the log folder first: clean.
+# With its own build beside it, the other original mended, and the log
+# folder first: clean.
 cp "$packages/plain.msi" "$kit/tools.msi"
+chmod o-w "$kit/usb2.msi"
 mkdir -p "$E2E_WORK/kit2"
 e2e_run '' "$E2E_WORK/kit2" "/logdir:$(windows_path "$E2E_WORK/kit2")\\" /quiet "/packages:$(windows_path "$kit")\\"
 e2e_expect_eq "originals: exit code" "$E2E_RC" 0
