@@ -257,56 +257,6 @@ HANDLE FakeOpenOther(const std::wstring& name, const std::string& kind) {
     return openFiles.Open(OpenFile{name, 0, kind});
 }
 
-BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
-    const std::wstring* const name = FakeOpenName(file);
-    FakeRecordCall(L"GetFileInformationByHandle(" + FakeQuoted(name ? name->c_str() : nullptr) + L")");
-    if (name == nullptr) {
-        FakeSetLastError(6);  // ERROR_INVALID_HANDLE
-        return FALSE;
-    }
-    *information = BY_HANDLE_FILE_INFORMATION{};
-    information->dwFileAttributes = kernel.junctions.count(*name) ? FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT
-                                    : IsFolder(*name)             ? FILE_ATTRIBUTE_DIRECTORY
-                                                                  : FILE_ATTRIBUTE_NORMAL;
-    return TRUE;
-}
-
-DWORD GetFinalPathNameByHandleW(HANDLE file, LPWSTR filePath, DWORD filePathSize, DWORD flags) {
-    const std::wstring* const name = FakeOpenName(file);
-    FakeRecordCall(L"GetFinalPathNameByHandleW(" + FakeQuoted(name ? name->c_str() : nullptr) + L", " +
-                   std::to_wstring(filePathSize) + L", " + std::to_wstring(flags) + L")");
-    if (name == nullptr) {
-        FakeSetLastError(6);  // ERROR_INVALID_HANDLE
-        return 0;
-    }
-    const auto elsewhere = kernel.finalPaths.find(*name);
-    const std::wstring path = L"\\\\?\\" + (elsewhere == kernel.finalPaths.end() ? *name : elsewhere->second);
-    const auto length = static_cast<DWORD>(path.size());
-    if (length + 1 > filePathSize) return length + 1;  // the size needed, terminator included
-    std::wmemcpy(filePath, path.c_str(), length + 1);
-    return length;
-}
-
-BOOL SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS informationClass, LPVOID information,
-                                DWORD bufferSize) {
-    const std::wstring* const name = FakeOpenName(file);
-    FakeRecordCall(L"SetFileInformationByHandle(" + FakeQuoted(name ? name->c_str() : nullptr) + L", " +
-                   std::to_wstring(informationClass) + L")");
-    if (name == nullptr || informationClass != FileDispositionInfo || bufferSize != sizeof(FILE_DISPOSITION_INFO)) {
-        FakeSetLastError(name == nullptr ? 6 : 87);
-        return FALSE;
-    }
-    if (!static_cast<FILE_DISPOSITION_INFO*>(information)->DeleteFile) return TRUE;
-    const auto inside = kernel.files.lower_bound(*name + L"\\");
-    if (inside != kernel.files.end() && inside->first.starts_with(*name + L"\\")) {
-        FakeSetLastError(145);  // ERROR_DIR_NOT_EMPTY
-        return FALSE;
-    }
-    kernel.madeFolders.erase(*name);  // at the close on Windows; nothing here reads it before
-    kernel.files.erase(*name);
-    return TRUE;
-}
-
 DWORD GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer) {
     FakeRecordCall(L"GetCurrentDirectoryW(" + std::to_wstring(bufferLength) + L")");
     if (kernel.currentDirectoryError != 0) {

@@ -8,19 +8,18 @@
 
 #include "fake/fake_platform.h"
 
-// An entry of a DACL, and what GetSecurityInfo gives for an object.
+// An entry of a DACL (type, flags, access mask, SID), and what
+// GetSecurityInfo gives for an object: by default, Administrators own it,
+// SYSTEM and they have full control, Users read and execute.
 struct FakeAce {
-    BYTE type = ACCESS_ALLOWED_ACE_TYPE;
-    BYTE flags = 0;
-    ACCESS_MASK mask = 0x1F01FF;  // full control
+    BYTE type, flags;
+    ACCESS_MASK mask;
     std::wstring sid;
 };
 struct FakeSecurity {
     std::wstring owner = L"S-1-5-32-544";
     bool hasDacl = true;
-    std::vector<FakeAce> dacl{{ACCESS_ALLOWED_ACE_TYPE, 0, 0x1F01FF, L"S-1-5-18"},
-                              {ACCESS_ALLOWED_ACE_TYPE, 0, 0x1F01FF, L"S-1-5-32-544"},
-                              {ACCESS_ALLOWED_ACE_TYPE, 0, 0x1200A9, L"S-1-5-32-545"}};
+    std::vector<FakeAce> dacl{{0, 0, 0x1F01FF, L"S-1-5-18"}, {0, 0, 0x1F01FF, L"S-1-5-32-544"}, {0, 0, 0x1200A9, L"S-1-5-32-545"}};
 };
 
 struct FakeKernel {
@@ -91,8 +90,7 @@ struct FakeKernel {
     // What GetFinalPathNameByHandleW gives for a name that leads elsewhere.
     std::map<std::wstring, std::wstring> finalPaths;
 
-    // Who owns a file or folder and its DACL, by name; others have the
-    // default: owned by Administrators, changed only by SYSTEM and them.
+    // Who owns a file or folder and its DACL, by name (others: the default).
     std::map<std::wstring, FakeSecurity> security;
     std::wstring processUser = L"S-1-5-21-1004336348-1177238915-682003330-500";
 

@@ -1,6 +1,6 @@
-// Fake advapi32 security: who owns a file and its DACL, as GetSecurityInfo
-// lays them out, SIDs as text, the process token's user, and the generator
-// of random bytes.
+// Fake advapi32 security (a file's owner and DACL, the process's user, SIDs
+// as text, random bytes) and what an open handle tells of its file. A SID
+// here is its text, "S-1-5-18", where the program only passes SIDs on.
 #include <cstring>
 #include <cwchar>
 #include <vector>
@@ -9,63 +9,42 @@
 
 namespace {
 
-// A SID's bytes from its text "S-1-<authority>-<sub>-...": revision, count of
-// sub-authorities, the authority in six bytes (big-endian), then each
-// sub-authority in four.
-std::vector<BYTE> SidBytes(const std::wstring& text) {
-    std::vector<unsigned long long> parts;
-    for (std::size_t at = 2; at <= text.size();) {
-        const std::size_t dash = std::min(text.find(L'-', at), text.size());
-        parts.push_back(std::wcstoull(text.substr(at, dash - at).c_str(), nullptr, 10));
-        at = dash + 1;
-    }
-    std::vector<BYTE> bytes{static_cast<BYTE>(parts[0]), static_cast<BYTE>(parts.size() - 2)};
-    for (int shift = 40; shift >= 0; shift -= 8) bytes.push_back(static_cast<BYTE>(parts[1] >> shift));
-    for (std::size_t i = 2; i < parts.size(); ++i) {
-        const auto sub = static_cast<DWORD>(parts[i]);
-        bytes.insert(bytes.end(), reinterpret_cast<const BYTE*>(&sub), reinterpret_cast<const BYTE*>(&sub) + 4);
-    }
-    return bytes;
-}
-
-std::wstring SidText(const BYTE* sid) {
-    unsigned long long authority = 0;
-    for (int i = 2; i < 8; ++i) authority = authority << 8 | sid[i];
-    std::wstring text = L"S-" + std::to_wstring(sid[0]) + L"-" + std::to_wstring(authority);
-    for (BYTE i = 0; i < sid[1]; ++i) {
-        DWORD sub = 0;
-        std::memcpy(&sub, sid + 8 + 4 * i, 4);
-        text += L"-" + std::to_wstring(sub);
-    }
-    return text;
-}
-
 template <typename T>
 void Append(std::vector<BYTE>& bytes, const T& value) {
     bytes.insert(bytes.end(), reinterpret_cast<const BYTE*>(&value), reinterpret_cast<const BYTE*>(&value) + sizeof value);
 }
 
+void AppendSid(std::vector<BYTE>& bytes, const std::wstring& sid) {
+    for (const wchar_t c : sid) Append(bytes, c);
+    Append(bytes, L'\0');
+}
+
+// The name a handle was opened by, after recording the call made on it.
+const std::wstring* Named(HANDLE handle, const std::wstring& call) {
+    const std::wstring* const name = FakeOpenName(handle);
+    FakeRecordCall(call + L"(" + FakeQuoted(name ? name->c_str() : nullptr) + L")");
+    if (name == nullptr) FakeSetLastError(6);  // ERROR_INVALID_HANDLE
+    return name;
+}
+
 }  // namespace
 
-// The descriptor is one block: the owner's SID, then the DACL and its entries.
-DWORD GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE objectType, SECURITY_INFORMATION securityInfo, PSID* owner,
-                      PSID*, PACL* dacl, PACL*, PSECURITY_DESCRIPTOR* descriptor) {
-    const std::wstring* const name = FakeOpenName(handle);
-    FakeRecordCall(L"GetSecurityInfo(" + FakeQuoted(name ? name->c_str() : nullptr) + L", " +
-                   std::to_wstring(objectType) + L", " + std::to_wstring(securityInfo) + L")");
-    if (name == nullptr) return 6;  // ERROR_INVALID_HANDLE
+// One block: the owner's SID, then the DACL and its entries.
+DWORD GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID* owner, PSID*, PACL* dacl, PACL*,
+                      PSECURITY_DESCRIPTOR* descriptor) {
+    const std::wstring* const name = Named(handle, L"GetSecurityInfo");
+    if (name == nullptr) return 6;
     const auto found = TheFakeKernel().security.find(*name);
     const FakeSecurity security = found == TheFakeKernel().security.end() ? FakeSecurity{} : found->second;
-    auto block = std::make_shared<std::vector<BYTE>>(SidBytes(security.owner));
+    const auto block = std::make_shared<std::vector<BYTE>>();
+    AppendSid(*block, security.owner);
     const std::size_t aclAt = block->size();
     Append(*block, ACL{2, 0, 0, static_cast<WORD>(security.dacl.size()), 0});
     for (const FakeAce& entry : security.dacl) {
-        const std::vector<BYTE> sid = SidBytes(entry.sid);
-        Append(*block, ACE_HEADER{entry.type, entry.flags, static_cast<WORD>(8 + sid.size())});
+        Append(*block, ACE_HEADER{entry.type, entry.flags, static_cast<WORD>(8 + (entry.sid.size() + 1) * sizeof(wchar_t))});
         Append(*block, entry.mask);
-        block->insert(block->end(), sid.begin(), sid.end());
+        AppendSid(*block, entry.sid);
     }
-    reinterpret_cast<ACL*>(block->data() + aclAt)->AclSize = static_cast<WORD>(block->size() - aclAt);
     *owner = block->data();
     *dacl = security.hasDacl ? reinterpret_cast<PACL>(block->data() + aclAt) : nullptr;
     *descriptor = block->data();
@@ -74,10 +53,7 @@ DWORD GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE objectType, SECURITY_INFORMA
 }
 
 BOOL GetAce(PACL acl, DWORD index, LPVOID* ace) {
-    if (index >= acl->AceCount) {
-        FakeSetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (index >= acl->AceCount) return FALSE;
     BYTE* entry = reinterpret_cast<BYTE*>(acl) + sizeof(ACL);
     for (DWORD i = 0; i < index; ++i) entry += reinterpret_cast<ACE_HEADER*>(entry)->AceSize;
     *ace = entry;
@@ -85,31 +61,25 @@ BOOL GetAce(PACL acl, DWORD index, LPVOID* ace) {
 }
 
 BOOL ConvertSidToStringSidW(PSID sid, LPWSTR* text) {
-    const auto owned = std::make_shared<std::wstring>(SidText(static_cast<const BYTE*>(sid)));
+    const auto owned = std::make_shared<std::wstring>(static_cast<const wchar_t*>(sid));
     *text = owned->data();
     FakeLocalKeep(owned->data(), owned);
     return TRUE;
 }
 
-BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token) {
-    FakeRecordCall(L"OpenProcessToken(" + std::wstring(process == GetCurrentProcess() ? L"current" : L"other") +
-                   L", " + std::to_wstring(desiredAccess) + L")");
+BOOL OpenProcessToken(HANDLE, DWORD, PHANDLE token) {
+    FakeRecordCall(L"OpenProcessToken()");
     *token = FakeOpenOther(L"token", "token");
     return TRUE;
 }
 
 // The user's SID right after the TOKEN_USER that points to it.
-BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS informationClass, LPVOID information, DWORD length,
-                         PDWORD returnLength) {
-    FakeRecordCall(L"GetTokenInformation(" + std::to_wstring(informationClass) + L", " + std::to_wstring(length) + L")");
-    const std::wstring* const name = FakeOpenName(token);
-    if (name == nullptr || *name != L"token" || informationClass != TokenUser) {
-        FakeSetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    const std::vector<BYTE> sid = SidBytes(TheFakeKernel().processUser);
-    *returnLength = static_cast<DWORD>(sizeof(TOKEN_USER) + sid.size());
-    if (length < *returnLength) {
+BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS, LPVOID information, DWORD length, PDWORD returned) {
+    if (Named(token, L"GetTokenInformation") == nullptr) return FALSE;
+    std::vector<BYTE> sid;
+    AppendSid(sid, TheFakeKernel().processUser);
+    *returned = static_cast<DWORD>(sizeof(TOKEN_USER) + sid.size());
+    if (length < *returned) {
         FakeSetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
@@ -123,4 +93,37 @@ BOOLEAN SystemFunction036(PVOID buffer, ULONG length) {
     FakeRecordCall(L"RtlGenRandom(" + std::to_wstring(length) + L")");
     for (ULONG i = 0; i < length; ++i) static_cast<BYTE*>(buffer)[i] = TheFakeKernel().nextRandomByte++;
     return TRUE;
+}
+
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
+    const std::wstring* const name = Named(file, L"GetFileInformationByHandle");
+    if (name == nullptr) return FALSE;
+    *information = BY_HANDLE_FILE_INFORMATION{};
+    information->dwFileAttributes = TheFakeKernel().junctions.count(*name) ? FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT
+                                    : TheFakeKernel().files.count(*name)   ? FILE_ATTRIBUTE_NORMAL
+                                                                           : FILE_ATTRIBUTE_DIRECTORY;
+    return TRUE;
+}
+
+DWORD GetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD size, DWORD) {
+    const std::wstring* const name = Named(file, L"GetFinalPathNameByHandleW");
+    if (name == nullptr) return 0;
+    const auto elsewhere = TheFakeKernel().finalPaths.find(*name);
+    const std::wstring final = L"\\\\?\\" + (elsewhere == TheFakeKernel().finalPaths.end() ? *name : elsewhere->second);
+    const auto length = static_cast<DWORD>(final.size());
+    if (length + 1 > size) return length + 1;  // the size needed, terminator included
+    std::wmemcpy(path, final.c_str(), length + 1);
+    return length;
+}
+
+// Only the deletion of a folder, done at once (Windows deletes it at the close).
+BOOL SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS, LPVOID information, DWORD) {
+    const std::wstring* const name = Named(file, L"SetFileInformationByHandle");
+    if (name == nullptr || !static_cast<FILE_DISPOSITION_INFO*>(information)->DeleteFile) return name != nullptr;
+    const auto inside = TheFakeKernel().files.lower_bound(*name + L"\\");
+    if (inside != TheFakeKernel().files.end() && inside->first.starts_with(*name + L"\\")) {
+        FakeSetLastError(145);  // ERROR_DIR_NOT_EMPTY
+        return FALSE;
+    }
+    return TheFakeKernel().madeFolders.erase(*name) != 0;
 }

@@ -524,7 +524,6 @@ TEST_F(ProductsTest, AProductWhoseCachedPackageIsGoneIsRemovedFromACopyOfItsOrig
         {"Users may write it", [] { allow(FILE_WRITE_DATA, L"S-1-5-32-545"); }, refusedAs(othersCanChange)},
         {"Authenticated Users may append", [] { allow(FILE_APPEND_DATA, L"S-1-5-11"); }, refusedAs(othersCanChange)},
         {"a domain user may change its DACL", [] { allow(WRITE_DAC, L"S-1-5-21-1-2-3-1107"); }, refusedAs(othersCanChange)},
-        {"Users have GENERIC_ALL", [] { allow(GENERIC_ALL, L"S-1-5-32-545"); }, refusedAs(othersCanChange)},
         {"no DACL", [] { original()->hasDacl = false; }, refusedAs(othersCanChange)},
         {"an inherit-only entry for Users", [] { original()->dacl.push_back({0, INHERIT_ONLY_ACE | 3, GENERIC_ALL, L"S-1-5-32-545"}); },
          lines({kOpened, kDescribed, kChanged, removed, kRemoved})},
