@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/local_memory.h"
 #include "platform/new_file.h"
 
 namespace {
@@ -15,11 +16,6 @@ constexpr const wchar_t* kTrustedInstaller = L"S-1-5-80-956008885-3418522649-183
 // What lets an account change the file, replace it or give itself that right.
 constexpr ACCESS_MASK kChangeRights =
     FILE_WRITE_DATA | FILE_APPEND_DATA | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
-
-struct LocalFreer {
-    void operator()(void* memory) const { LocalFree(memory); }
-};
-using LocalMemory = std::unique_ptr<void, LocalFreer>;
 
 std::wstring SidText(PSID sid) {
     LPWSTR text = nullptr;

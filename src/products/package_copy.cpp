@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/ascii_case.h"
+#include "platform/local_memory.h"
 #include "platform/platform.h"
 #include "platform/windows_directory.h"
 #include "products/file_trust.h"
@@ -22,10 +23,6 @@ constexpr unsigned kNameBytes = 16;
 // ERROR_REPARSE_POINT_ENCOUNTERED, the answer when the folder opened is not
 // the one made (the mingw-w64 headers do not define it).
 constexpr DWORD kNotTheFolderMade = 4395;
-
-struct LocalFreer {
-    void operator()(void* memory) const { LocalFree(memory); }
-};
 
 // 128 bits from the system's generator, as hex digits; "" when it fails.
 std::wstring UnguessableName() {
@@ -77,7 +74,7 @@ bool MakeProtectedFolder(PackageCopy& copy, DWORD& error) {
         error = GetLastError();
         return false;
     }
-    const std::unique_ptr<void, LocalFreer> owned(descriptor);
+    const LocalMemory owned(descriptor);
     SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), descriptor, FALSE};
 
     const std::wstring windowsDirectory = WindowsDirectory();
