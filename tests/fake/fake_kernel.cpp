@@ -68,9 +68,19 @@ bool Matches(const std::wstring& name, const std::wstring& pattern) {
 
 void FillEntry(LPWIN32_FIND_DATAW entry, const std::wstring& name) {
     *entry = WIN32_FIND_DATAW{};
-    const std::size_t length = std::min<std::size_t>(name.size(), MAX_PATH - 1);
-    std::wmemcpy(entry->cFileName, name.c_str(), length);
-    entry->cFileName[length] = L'\0';
+    FakeWriteText(entry->cFileName, MAX_PATH, name, true);
+}
+
+BOOL Fail(DWORD error) {
+    FakeSetLastError(error);
+    return FALSE;
+}
+
+// A directory's path answered as GetWindowsDirectoryW and its kin answer:
+// its length, or when the buffer is too small the size needed.
+DWORD AnswerDirectory(const std::wstring& path, LPWSTR buffer, DWORD size) {
+    const FakeTextAnswer answer = FakeWriteText(buffer, size, path);
+    return answer.fits ? answer.length : answer.length + 1;
 }
 
 struct OpenFile {
@@ -123,6 +133,7 @@ HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(static_cast<std::in
 BOOL IsWow64Process(HANDLE process, PBOOL wow64Process) {
     FakeRecordCall(L"IsWow64Process(" +
                    std::wstring(process == GetCurrentProcess() ? L"current" : L"other") + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     if (!kernel.isWow64Result) {
         FakeSetLastError(kernel.isWow64Error);
         return FALSE;
@@ -135,6 +146,7 @@ DWORD GetLastError() { return kernel.lastError; }
 
 BOOL DeleteFileW(LPCWSTR fileName) {
     FakeRecordCall(L"DeleteFileW(" + FakeQuoted(fileName) + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     const bool known = kernel.files.erase(fileName) != 0;
     // The run log's stream writes a real file in the test's folder.
     std::string narrow;
@@ -147,18 +159,19 @@ BOOL DeleteFileW(LPCWSTR fileName) {
 
 UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size) {
     FakeRecordCall(L"GetWindowsDirectoryW(" + std::to_wstring(size) + L")");
+    if (const DWORD failure = FakeFailure()) {
+        Fail(failure);
+        return 0;
+    }
     if (!kernel.windowsDirectoryResults.empty()) {
         const UINT result = kernel.windowsDirectoryResults.front();
         kernel.windowsDirectoryResults.erase(kernel.windowsDirectoryResults.begin());
         if (result == 0) FakeSetLastError(kernel.windowsDirectoryError);
         return result;
     }
-    const auto length = static_cast<UINT>(kernel.windowsDirectory.size());
-    if (length + 1 > size) return length + 1;  // the size needed, terminator included
-    std::wmemcpy(buffer, kernel.windowsDirectory.c_str(), length + 1);
     // What lies after the terminator is not the caller's to use.
-    std::wmemset(buffer + length + 1, L'#', size - length - 1);
-    return length;
+    if (buffer != nullptr) std::wmemset(buffer, L'#', size);
+    return AnswerDirectory(kernel.windowsDirectory, buffer, size);
 }
 
 HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSECURITY_ATTRIBUTES,
@@ -166,6 +179,10 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
     FakeRecordCall(L"CreateFileW(" + FakeQuoted(fileName) + L", " + Hex(desiredAccess) + L", " +
                    Hex(shareMode) + L", " + std::to_wstring(creationDisposition) + L", " +
                    Hex(flagsAndAttributes) + L")");
+    if (const DWORD failure = FakeFailure()) {
+        FakeSetLastError(failure);
+        return INVALID_HANDLE_VALUE;
+    }
     const auto swapped = kernel.contentOnOpen.find(fileName);
     if (swapped != kernel.contentOnOpen.end()) {
         kernel.files[fileName] = swapped->second;
@@ -193,6 +210,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
 }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD numberOfBytesToRead, LPDWORD numberOfBytesRead, LPOVERLAPPED) {
+    if (const DWORD failure = FakeFaultPoint(L"ReadFile")) return Fail(failure);
     OpenFile* const open = openFiles.Find(file);
     if (open == nullptr) {
         FakeSetLastError(6);  // ERROR_INVALID_HANDLE
@@ -209,6 +227,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD numberOfBytesToRead, LPDWORD num
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD numberOfBytesToWrite, LPDWORD numberOfBytesWritten,
                LPOVERLAPPED) {
+    if (const DWORD failure = FakeFaultPoint(L"WriteFile")) return Fail(failure);
     OpenFile* const open = openFiles.Find(file);
     if (open == nullptr) {
         FakeSetLastError(6);  // ERROR_INVALID_HANDLE
@@ -239,22 +258,24 @@ BOOL CloseHandle(HANDLE object) {
 
 DWORD GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer) {
     FakeRecordCall(L"GetCurrentDirectoryW(" + std::to_wstring(bufferLength) + L")");
-    if (kernel.currentDirectoryError != 0) {
-        FakeSetLastError(kernel.currentDirectoryError);
+    if (const DWORD failure = FakeFailure()) {
+        Fail(failure);
         return 0;
     }
-    const auto length = static_cast<DWORD>(kernel.currentDirectory.size());
-    if (length + 1 > bufferLength) return length + 1;  // the size needed, terminator included
-    std::wmemcpy(buffer, kernel.currentDirectory.c_str(), length + 1);
-    return length;
+    if (kernel.currentDirectoryError != 0) {
+        Fail(kernel.currentDirectoryError);
+        return 0;
+    }
+    return AnswerDirectory(kernel.currentDirectory, buffer, bufferLength);
 }
 
 UINT GetSystemDirectoryW(LPWSTR buffer, UINT size) {
     FakeRecordCall(L"GetSystemDirectoryW(" + std::to_wstring(size) + L")");
-    const auto length = static_cast<UINT>(kernel.systemDirectory.size());
-    if (length + 1 > size) return length + 1;
-    std::wmemcpy(buffer, kernel.systemDirectory.c_str(), length + 1);
-    return length;
+    if (const DWORD failure = FakeFailure()) {
+        Fail(failure);
+        return 0;
+    }
+    return AnswerDirectory(kernel.systemDirectory, buffer, size);
 }
 
 HMODULE GetModuleHandleW(LPCWSTR moduleName) {
@@ -286,6 +307,7 @@ HMODULE LoadLibraryW(LPCWSTR fileName) {
 
 BOOL SetCurrentDirectoryW(LPCWSTR pathName) {
     FakeRecordCall(L"SetCurrentDirectoryW(" + FakeQuoted(pathName) + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     // The folder is a real one of the test's: the run log is opened there.
     std::string narrow;
     for (const wchar_t* c = pathName; *c != L'\0'; ++c) narrow.push_back(static_cast<char>(*c));
@@ -299,8 +321,8 @@ BOOL SetCurrentDirectoryW(LPCWSTR pathName) {
 
 HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findFileData) {
     FakeRecordCall(L"FindFirstFileW(" + FakeQuoted(fileName) + L")");
-    if (kernel.listError != 0) {
-        FakeSetLastError(kernel.listError);
+    if (kernel.listError != 0 || FakeFailure() != 0) {
+        FakeSetLastError(FakeFailure() != 0 ? FakeFailure() : kernel.listError);
         return INVALID_HANDLE_VALUE;
     }
     const std::wstring path = fileName;
@@ -321,6 +343,7 @@ HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findFileData) {
 }
 
 BOOL FindNextFileW(HANDLE findFile, LPWIN32_FIND_DATAW findFileData) {
+    if (const DWORD failure = FakeFaultPoint(L"FindNextFileW")) return Fail(failure);
     Listing* const listing = listings.Find(findFile);
     if (listing == nullptr) {
         FakeSetLastError(6);  // ERROR_INVALID_HANDLE
@@ -346,6 +369,10 @@ BOOL FindClose(HANDLE findFile) {
 
 DWORD GetFileAttributesW(LPCWSTR fileName) {
     FakeRecordCall(L"GetFileAttributesW(" + FakeQuoted(fileName) + L")");
+    if (const DWORD failure = FakeFailure()) {
+        Fail(failure);
+        return INVALID_FILE_ATTRIBUTES;
+    }
     if (kernel.folders.count(fileName) != 0 || kernel.madeFolders.count(fileName) != 0) return FILE_ATTRIBUTE_DIRECTORY;
     if (kernel.files.count(fileName) != 0) return FILE_ATTRIBUTE_NORMAL;
     FakeSetLastError(ERROR_FILE_NOT_FOUND);
@@ -354,15 +381,17 @@ DWORD GetFileAttributesW(LPCWSTR fileName) {
 
 // Every path the tests give is a full one.
 DWORD GetFullPathNameW(LPCWSTR fileName, DWORD bufferLength, LPWSTR buffer, LPWSTR*) {
-    const auto length = static_cast<DWORD>(std::wcslen(fileName));
-    if (length + 1 > bufferLength) return length + 1;
-    std::wmemcpy(buffer, fileName, length + 1);
-    return length;
+    if (const DWORD failure = FakeFaultPoint(L"GetFullPathNameW")) {
+        Fail(failure);
+        return 0;
+    }
+    return AnswerDirectory(fileName, buffer, bufferLength);
 }
 
 BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES attributes) {
     const std::wstring sddl = *static_cast<const std::wstring*>(attributes->lpSecurityDescriptor);
     FakeRecordCall(L"CreateDirectoryW(" + FakeQuoted(pathName) + L", " + FakeQuoted(sddl.c_str()) + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     const auto refused = kernel.createErrors.find(pathName);
     const bool taken = kernel.madeFolders.count(pathName) != 0 || kernel.files.count(pathName) != 0;
     if (refused != kernel.createErrors.end() || taken) {
@@ -375,6 +404,7 @@ BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES attributes) {
 
 BOOL RemoveDirectoryW(LPCWSTR pathName) {
     FakeRecordCall(L"RemoveDirectoryW(" + FakeQuoted(pathName) + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     const auto inside = kernel.files.lower_bound(std::wstring(pathName) + L"\\");
     if (inside != kernel.files.end() && inside->first.starts_with(std::wstring(pathName) + L"\\")) return FALSE;
     return kernel.madeFolders.erase(pathName) != 0;
@@ -384,10 +414,8 @@ BOOL RemoveDirectoryW(LPCWSTR pathName) {
 BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR text, DWORD, PSECURITY_DESCRIPTOR* descriptor,
                                                           PULONG) {
     FakeRecordCall(L"ConvertStringSecurityDescriptorToSecurityDescriptorW(" + FakeQuoted(text) + L")");
-    if (kernel.securityDescriptorError != 0) {
-        FakeSetLastError(kernel.securityDescriptorError);
-        return FALSE;
-    }
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
+    if (kernel.securityDescriptorError != 0) return Fail(kernel.securityDescriptorError);
     *descriptor = new std::wstring(text);
     FakeHandleOpened("local");
     return TRUE;

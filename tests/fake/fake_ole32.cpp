@@ -33,9 +33,10 @@ std::wstring FakeGuidText(const GUID& guid) {
 HRESULT StringFromCLSID(REFCLSID clsid, LPOLESTR* text) {
     const std::wstring guid = FakeGuidText(clsid);
     FakeRecordCall(L"StringFromCLSID(" + guid + L")");
-    if (ole32.script.stringFromClsidResult != S_OK) {
+    const DWORD failure = FakeFailure();
+    if (ole32.script.stringFromClsidResult != S_OK || failure != 0) {
         *text = nullptr;
-        return ole32.script.stringFromClsidResult;
+        return failure != 0 ? static_cast<HRESULT>(failure | 0x80000000u) : ole32.script.stringFromClsidResult;
     }
     *text = new wchar_t[guid.size() + 1];
     std::wmemcpy(*text, guid.c_str(), guid.size() + 1);

@@ -90,9 +90,7 @@ BOOL AnswerText(const FakeDeviceText& text, WCHAR* buffer, std::size_t capacity)
         std::wmemcpy(buffer, text.value.c_str(), std::min(capacity, text.value.size()));
         return TRUE;
     }
-    if (text.value.size() + 1 > capacity) return Fail(kErrorInsufficientBuffer);
-    std::wmemcpy(buffer, text.value.c_str(), text.value.size() + 1);
-    return TRUE;
+    return FakeWriteText(buffer, capacity, text.value).fits ? TRUE : Fail(kErrorInsufficientBuffer);
 }
 
 bool IsDriverProperty(const DEVPROPKEY& key) {
@@ -112,8 +110,8 @@ HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND par
                    L", " + std::to_wstring(flags) + L")");
     const std::wstring hardwareId = enumerator == nullptr ? L"" : enumerator;
     const FakeDeviceSetScript& script = setupapi.script.hardwareIds[hardwareId];
-    if (script.createError != 0) {
-        FakeSetLastError(script.createError);
+    if (script.createError != 0 || FakeFailure() != 0) {
+        FakeSetLastError(FakeFailure() != 0 ? FakeFailure() : script.createError);
         return INVALID_HANDLE_VALUE;
     }
     OpenSet open{hardwareId, {}};
@@ -131,6 +129,7 @@ BOOL SetupDiEnumDeviceInfo(HDEVINFO deviceInfoSet, DWORD memberIndex,
     FakeRecordCall(L"SetupDiEnumDeviceInfo(" + SetName(deviceInfoSet) + L", " +
                    std::to_wstring(memberIndex) + L", cbSize " +
                    std::to_wstring(deviceInfoData->cbSize) + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     OpenSet* open = FindSet(deviceInfoSet);
     if (open == nullptr) return Fail(kErrorInvalidHandle);
     if (deviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA)) return Fail(kErrorInvalidUserBuffer);
@@ -149,6 +148,7 @@ BOOL SetupDiGetDeviceInstanceIdW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA device
     FakeRecordCall(L"SetupDiGetDeviceInstanceIdW(" + SetName(deviceInfoSet) + L", " +
                    NodeName(deviceInfoData) + L", " + std::to_wstring(deviceInstanceIdSize) +
                    L", " + (requiredSize == nullptr ? L"null" : L"size") + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     const FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
     if (node == nullptr) return Fail(kErrorInvalidUserBuffer);
     return AnswerText(node->instanceId, deviceInstanceId, deviceInstanceIdSize);
@@ -165,6 +165,7 @@ BOOL SetupDiGetDevicePropertyW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceIn
                    std::to_wstring(propertyBufferSize) + L", " +
                    (requiredSize == nullptr ? L"null" : L"size") + L", " + std::to_wstring(flags) +
                    L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     const FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
     if (node == nullptr) return Fail(kErrorInvalidUserBuffer);
     if (!IsDriverProperty(*propertyKey) || (propertyKey->pid != 5 && propertyKey->pid != 3))
@@ -179,6 +180,7 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION installFunction, HDEVINFO deviceInfoS
                                PSP_DEVINFO_DATA deviceInfoData) {
     FakeRecordCall(L"SetupDiCallClassInstaller(" + std::to_wstring(installFunction) + L", " +
                    SetName(deviceInfoSet) + L", " + NodeName(deviceInfoData) + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
     if (node == nullptr) return Fail(kErrorInvalidUserBuffer);
     if (node->removeError != 0) return Fail(node->removeError);
@@ -196,6 +198,7 @@ BOOL SetupDiSetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA dev
                                     PSP_DEVINSTALL_PARAMS_W deviceInstallParams) {
     FakeRecordCall(L"SetupDiSetDeviceInstallParamsW(" + SetName(deviceInfoSet) + L", " + NodeName(deviceInfoData) +
                    L", flags " + std::to_wstring(deviceInstallParams->Flags) + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
     if (node == nullptr || deviceInstallParams->cbSize != sizeof(SP_DEVINSTALL_PARAMS_W))
         return Fail(kErrorInvalidUserBuffer);
@@ -216,6 +219,7 @@ CONFIGRET CM_Get_DevNode_Status(PULONG status, PULONG problemNumber, DEVINST dev
     FakeRecordCall(L"CM_Get_DevNode_Status(" + std::wstring(status == nullptr ? L"null" : L"status") + L", " +
                    (problemNumber == nullptr ? L"null" : L"problem") + L", " + std::to_wstring(devInst) + L", " +
                    std::to_wstring(flags) + L")");
+    if (const DWORD failure = FakeFailure()) return failure;
     for (const auto& [id, script] : setupapi.script.hardwareIds)
         for (const FakeDeviceNode& node : script.nodes)
             if (!node.removed && node.devInst == devInst) {
@@ -231,6 +235,7 @@ BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA dev
     FakeRecordCall(L"SetupDiGetDeviceInstallParamsW(" + SetName(deviceInfoSet) + L", " +
                    NodeName(deviceInfoData) + L", cbSize " +
                    std::to_wstring(deviceInstallParams->cbSize) + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     const FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
     if (node == nullptr || deviceInstallParams->cbSize != sizeof(SP_DEVINSTALL_PARAMS_W))
         return Fail(kErrorInvalidUserBuffer);
@@ -253,6 +258,7 @@ BOOL SetupUninstallOEMInfW(PCWSTR infFileName, DWORD flags, PVOID reserved) {
     FakeRecordCall(L"SetupUninstallOEMInfW(" + FakeQuoted(infFileName) + L", " +
                    std::to_wstring(flags) + L", " + (reserved == nullptr ? L"null" : L"reserved") +
                    L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     const auto error = setupapi.script.uninstallErrors.find(infFileName);
     if (error != setupapi.script.uninstallErrors.end()) return Fail(error->second);
     setupapi.script.uninstalledInfs.push_back(infFileName);
@@ -271,6 +277,10 @@ HINF SetupOpenInfFileW(PCWSTR fileName, PCWSTR infClass, DWORD infStyle, PUINT e
     FakeRecordCall(L"SetupOpenInfFileW(" + FakeQuoted(fileName) + L", " + FakeQuoted(infClass) + L", " +
                    std::to_wstring(infStyle) + L", " + (errorLine == nullptr ? L"null" : L"line") + L")");
     const auto file = setupapi.script.infFiles.find(fileName);
+    if (const DWORD failure = FakeFailure()) {
+        FakeSetLastError(failure);
+        return INVALID_HANDLE_VALUE;
+    }
     if (file == setupapi.script.infFiles.end() || file->second.openError != 0) {
         FakeSetLastError(file == setupapi.script.infFiles.end() ? ERROR_FILE_NOT_FOUND : file->second.openError);
         return INVALID_HANDLE_VALUE;
@@ -291,6 +301,7 @@ void SetupCloseInfFile(HINF infHandle) {
 }
 
 BOOL SetupFindFirstLineW(HINF infHandle, PCWSTR section, PCWSTR key, PINFCONTEXT context) {
+    if (const DWORD failure = FakeFaultPoint(L"SetupFindFirstLineW")) return Fail(failure);
     const auto open = openInfs.find(reinterpret_cast<std::uintptr_t>(infHandle) >> 4);
     if (open == openInfs.end() || section == nullptr) return Fail(kErrorInvalidHandle);
     if (key != nullptr) return Fail(87);  // the program never looks lines up by key
@@ -307,6 +318,7 @@ BOOL SetupFindFirstLineW(HINF infHandle, PCWSTR section, PCWSTR key, PINFCONTEXT
 }
 
 BOOL SetupFindNextLine(PINFCONTEXT contextIn, PINFCONTEXT contextOut) {
+    if (const DWORD failure = FakeFaultPoint(L"SetupFindNextLine")) return Fail(failure);
     const std::vector<FakeInfLine>* lines = ContextLines(contextIn);
     if (lines == nullptr) return Fail(kErrorInvalidHandle);
     if (contextIn->Line + 1 >= lines->size()) return Fail(static_cast<DWORD>(ERROR_LINE_NOT_FOUND));
@@ -317,13 +329,13 @@ BOOL SetupFindNextLine(PINFCONTEXT contextIn, PINFCONTEXT contextOut) {
 
 BOOL SetupGetStringFieldW(PINFCONTEXT context, DWORD fieldIndex, PWSTR returnBuffer,
                           DWORD returnBufferSize, PDWORD requiredSize) {
+    if (const DWORD failure = FakeFaultPoint(L"SetupGetStringFieldW")) return Fail(failure);
     const std::vector<FakeInfLine>* lines = ContextLines(context);
     if (lines == nullptr || context->Line >= lines->size()) return Fail(kErrorInvalidHandle);
     const FakeInfLine& line = (*lines)[context->Line];
     if (fieldIndex >= line.size()) return Fail(87);  // ERROR_INVALID_PARAMETER
     const std::wstring& field = line[fieldIndex];
-    if (requiredSize != nullptr) *requiredSize = static_cast<DWORD>(field.size() + 1);
-    if (field.size() + 1 > returnBufferSize) return Fail(kErrorInsufficientBuffer);
-    std::wmemcpy(returnBuffer, field.c_str(), field.size() + 1);
-    return TRUE;
+    const FakeTextAnswer answer = FakeWriteText(returnBuffer, returnBufferSize, field);
+    if (requiredSize != nullptr) *requiredSize = answer.length + 1;
+    return answer.fits ? TRUE : Fail(kErrorInsufficientBuffer);
 }
