@@ -62,6 +62,7 @@ struct FakeMsiProduct {
     std::wstring name = L"Nerovan Scanner Driver";  // InstalledProductName
     std::wstring version = L"3.2.0";                 // VersionString
     std::wstring packageCode = kFakePackageCode;     // PackageCode
+    bool operator==(const FakeMsiProduct&) const = default;
 };
 
 // A failure to inject: every call of operation (on a view or record of

@@ -62,7 +62,7 @@ FakeTextAnswer FakeWriteText(wchar_t* buffer, std::size_t capacity, std::wstring
         std::wmemcpy(buffer, text.data(), units);
         buffer[units] = L'\0';
     }
-    if (currentFault.size != 0) answer.length = currentFault.size;
+    if (currentFault.size != 0) answer = {false, currentFault.size};
     return answer;
 }
 

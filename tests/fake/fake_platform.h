@@ -69,7 +69,7 @@ struct FakeFault {
     // A text answer fills the whole buffer, its terminator in the last unit
     // or nowhere.
     enum class Text { AsModelled, FillTerminated, FillUnterminated } text = Text::AsModelled;
-    DWORD size = 0;     // non-zero: the length or size answered, whatever the text
+    DWORD size = 0;     // non-zero: the text answered as too long, needing this length
 };
 // Asked at the start of each operation what to do with the call; null
 // (the default) answers every call as modelled.
@@ -86,7 +86,7 @@ DWORD FakeFailure();
 // A text answer written into a caller's buffer of capacity units: the text
 // and its terminator when they fit; else nothing, or with cut as much as
 // fits and a terminator. length is what the call reports as the text's
-// length (the fault's size, if any).
+// length.
 struct FakeTextAnswer {
     bool fits = false;
     DWORD length = 0;

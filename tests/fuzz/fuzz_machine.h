@@ -1,0 +1,43 @@
+// The machine the fuzzer's bytes plant in the fake platform, the faults they
+// inject call by call, and what a run may change of that machine.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fake/fake_kernel.h"
+#include "fake/fake_msi.h"
+#include "fake/fake_registry.h"
+#include "fake/fake_setupapi.h"
+
+// Resets the fake and plants products (the scanner's and another maker's)
+// with their cached packages present, missing or unreadable, originals in
+// C:\kit, device nodes under the scanner's ids and another's, INF packages
+// listing scanner ids, other ids or none, the registry mark in both views,
+// and the setup logs. Then every call asks FuzzFault.
+void PlantMachine();
+
+// Whether a fault was injected since PlantMachine.
+bool FuzzFaulted();
+
+// What a run could change, to compare before and after it.
+struct Machine {
+    std::map<std::wstring, std::string> files;
+    std::map<std::wstring, std::vector<std::wstring>> folders;
+    std::map<std::wstring, std::wstring> madeFolders;
+    std::vector<FakeMsiProduct> products;
+    std::map<std::wstring, FakeMsiPackage> packages;
+    std::map<std::wstring, FakeInf> infFiles;
+    std::map<std::wstring, FakeDeviceSetScript> devices;
+    std::map<std::wstring, FakeRegistryKey> view32;
+    std::map<std::wstring, FakeRegistryKey> view64;
+    bool operator==(const Machine&) const = default;
+};
+
+Machine TheMachine();
+// What of the machine is another maker's: no run may change it.
+Machine OthersOf(Machine machine);
+// Whether anything of the scanner is left: a product under its upgrade codes,
+// the mark, a device node under its ids, a package listing its ids alone.
+bool ScannerLeft(const Machine& machine);
