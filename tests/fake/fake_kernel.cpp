@@ -71,9 +71,11 @@ void FillEntry(LPWIN32_FIND_DATAW entry, const std::wstring& name) {
     FakeWriteText(entry->cFileName, MAX_PATH, name, true);
 }
 
-BOOL Fail(DWORD error) {
+// A failure: the last error set, and the call's failure result.
+template <typename Result = BOOL>
+Result Fail(DWORD error, Result result = FALSE) {
     FakeSetLastError(error);
-    return FALSE;
+    return result;
 }
 
 // A directory's path answered as GetWindowsDirectoryW and its kin answer:
@@ -110,10 +112,7 @@ BOOL WINAPI FakeSetProcessMitigationPolicy(int policy, PVOID buffer, SIZE_T leng
     if (length == sizeof flags) std::memcpy(&flags, buffer, sizeof flags);
     FakeRecordCall(L"SetProcessMitigationPolicy(" + std::to_wstring(policy) + L", " + Hex(flags) + L", " +
                    std::to_wstring(length) + L")");
-    if (!kernel.setProcessMitigationPolicyResult) {
-        FakeSetLastError(87);
-        return FALSE;
-    }
+    if (!kernel.setProcessMitigationPolicyResult) return Fail(87);
     kernel.mitigations[policy] = flags;
     return TRUE;
 }
@@ -134,10 +133,7 @@ BOOL IsWow64Process(HANDLE process, PBOOL wow64Process) {
     FakeRecordCall(L"IsWow64Process(" +
                    std::wstring(process == GetCurrentProcess() ? L"current" : L"other") + L")");
     if (const DWORD failure = FakeFailure()) return Fail(failure);
-    if (!kernel.isWow64Result) {
-        FakeSetLastError(kernel.isWow64Error);
-        return FALSE;
-    }
+    if (!kernel.isWow64Result) return Fail(kernel.isWow64Error);
     *wow64Process = kernel.wow64Flag;
     return TRUE;
 }
@@ -159,10 +155,7 @@ BOOL DeleteFileW(LPCWSTR fileName) {
 
 UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size) {
     FakeRecordCall(L"GetWindowsDirectoryW(" + std::to_wstring(size) + L")");
-    if (const DWORD failure = FakeFailure()) {
-        Fail(failure);
-        return 0;
-    }
+    if (const DWORD failure = FakeFailure()) return Fail(failure, 0u);
     if (!kernel.windowsDirectoryResults.empty()) {
         const UINT result = kernel.windowsDirectoryResults.front();
         kernel.windowsDirectoryResults.erase(kernel.windowsDirectoryResults.begin());
@@ -179,30 +172,18 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
     FakeRecordCall(L"CreateFileW(" + FakeQuoted(fileName) + L", " + Hex(desiredAccess) + L", " +
                    Hex(shareMode) + L", " + std::to_wstring(creationDisposition) + L", " +
                    Hex(flagsAndAttributes) + L")");
-    if (const DWORD failure = FakeFailure()) {
-        FakeSetLastError(failure);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (const DWORD failure = FakeFailure()) return Fail(failure, INVALID_HANDLE_VALUE);
     const auto swapped = kernel.contentOnOpen.find(fileName);
     if (swapped != kernel.contentOnOpen.end()) {
         kernel.files[fileName] = swapped->second;
         kernel.contentOnOpen.erase(swapped);
     }
     const bool exists = kernel.files.count(fileName) != 0;
-    if (creationDisposition == OPEN_EXISTING && !exists) {
-        FakeSetLastError(ERROR_FILE_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (creationDisposition == OPEN_EXISTING && !exists) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     if (creationDisposition == CREATE_NEW) {
         const auto refused = kernel.createErrors.find(fileName);
-        if (refused != kernel.createErrors.end()) {
-            FakeSetLastError(refused->second);
-            return INVALID_HANDLE_VALUE;
-        }
-        if (exists) {
-            FakeSetLastError(ERROR_FILE_EXISTS);
-            return INVALID_HANDLE_VALUE;
-        }
+        if (refused != kernel.createErrors.end()) return Fail(refused->second, INVALID_HANDLE_VALUE);
+        if (exists) return Fail(ERROR_FILE_EXISTS, INVALID_HANDLE_VALUE);
         kernel.files[fileName] = "";
     }
     FakeHandleOpened("file");
@@ -234,10 +215,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD numberOfBytesToWrite, LPDWORD 
         return FALSE;
     }
     const auto refused = kernel.writeErrors.find(open->name);
-    if (refused != kernel.writeErrors.end()) {
-        FakeSetLastError(refused->second);
-        return FALSE;
-    }
+    if (refused != kernel.writeErrors.end()) return Fail(refused->second);
     kernel.files[open->name].append(static_cast<const char*>(buffer), numberOfBytesToWrite);
     *numberOfBytesWritten = numberOfBytesToWrite;
     return TRUE;
@@ -258,23 +236,14 @@ BOOL CloseHandle(HANDLE object) {
 
 DWORD GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer) {
     FakeRecordCall(L"GetCurrentDirectoryW(" + std::to_wstring(bufferLength) + L")");
-    if (const DWORD failure = FakeFailure()) {
-        Fail(failure);
-        return 0;
-    }
-    if (kernel.currentDirectoryError != 0) {
-        Fail(kernel.currentDirectoryError);
-        return 0;
-    }
+    if (const DWORD failure = FakeFailure()) return Fail(failure, 0u);
+    if (kernel.currentDirectoryError != 0) return Fail(kernel.currentDirectoryError, 0u);
     return AnswerDirectory(kernel.currentDirectory, buffer, bufferLength);
 }
 
 UINT GetSystemDirectoryW(LPWSTR buffer, UINT size) {
     FakeRecordCall(L"GetSystemDirectoryW(" + std::to_wstring(size) + L")");
-    if (const DWORD failure = FakeFailure()) {
-        Fail(failure);
-        return 0;
-    }
+    if (const DWORD failure = FakeFailure()) return Fail(failure, 0u);
     return AnswerDirectory(kernel.systemDirectory, buffer, size);
 }
 
@@ -332,10 +301,7 @@ HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findFileData) {
     if (folder != kernel.folders.end())
         for (const std::wstring& name : folder->second)
             if (Matches(name, path.substr(slash + 1))) listing.names.push_back(name);
-    if (listing.names.empty()) {
-        FakeSetLastError(ERROR_FILE_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (listing.names.empty()) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     FillEntry(findFileData, listing.names[0]);
     listing.next = 1;
     FakeHandleOpened("find");
@@ -349,10 +315,7 @@ BOOL FindNextFileW(HANDLE findFile, LPWIN32_FIND_DATAW findFileData) {
         FakeSetLastError(6);  // ERROR_INVALID_HANDLE
         return FALSE;
     }
-    if (listing->next >= listing->names.size()) {
-        FakeSetLastError(kernel.endError);
-        return FALSE;
-    }
+    if (listing->next >= listing->names.size()) return Fail(kernel.endError);
     FillEntry(findFileData, listing->names[listing->next++]);
     return TRUE;
 }
@@ -369,10 +332,7 @@ BOOL FindClose(HANDLE findFile) {
 
 DWORD GetFileAttributesW(LPCWSTR fileName) {
     FakeRecordCall(L"GetFileAttributesW(" + FakeQuoted(fileName) + L")");
-    if (const DWORD failure = FakeFailure()) {
-        Fail(failure);
-        return INVALID_FILE_ATTRIBUTES;
-    }
+    if (const DWORD failure = FakeFailure()) return Fail(failure, INVALID_FILE_ATTRIBUTES);
     if (kernel.folders.count(fileName) != 0 || kernel.madeFolders.count(fileName) != 0) return FILE_ATTRIBUTE_DIRECTORY;
     if (kernel.files.count(fileName) != 0) return FILE_ATTRIBUTE_NORMAL;
     FakeSetLastError(ERROR_FILE_NOT_FOUND);
@@ -381,10 +341,7 @@ DWORD GetFileAttributesW(LPCWSTR fileName) {
 
 // Every path the tests give is a full one.
 DWORD GetFullPathNameW(LPCWSTR fileName, DWORD bufferLength, LPWSTR buffer, LPWSTR*) {
-    if (const DWORD failure = FakeFaultPoint(L"GetFullPathNameW")) {
-        Fail(failure);
-        return 0;
-    }
+    if (const DWORD failure = FakeFaultPoint(L"GetFullPathNameW")) return Fail(failure, 0u);
     return AnswerDirectory(fileName, buffer, bufferLength);
 }
 
@@ -394,10 +351,7 @@ BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES attributes) {
     if (const DWORD failure = FakeFailure()) return Fail(failure);
     const auto refused = kernel.createErrors.find(pathName);
     const bool taken = kernel.madeFolders.count(pathName) != 0 || kernel.files.count(pathName) != 0;
-    if (refused != kernel.createErrors.end() || taken) {
-        FakeSetLastError(taken ? ERROR_ALREADY_EXISTS : refused->second);
-        return FALSE;
-    }
+    if (refused != kernel.createErrors.end() || taken) return Fail(taken ? ERROR_ALREADY_EXISTS : refused->second);
     kernel.madeFolders[pathName] = sddl;
     return TRUE;
 }

@@ -63,9 +63,11 @@ OpenSet* FindSet(HDEVINFO set) {
     return open == setupapi.openSets.end() ? nullptr : &open->second;
 }
 
-BOOL Fail(DWORD error) {
+// A failure: the last error set, and the call's failure result.
+template <typename Result = BOOL>
+Result Fail(DWORD error, Result result = FALSE) {
     FakeSetLastError(error);
-    return FALSE;
+    return result;
 }
 
 // The node a record filled by SetupDiEnumDeviceInfo stands for (its Reserved
@@ -284,10 +286,7 @@ HINF SetupOpenInfFileW(PCWSTR fileName, PCWSTR infClass, DWORD infStyle, PUINT e
     FakeRecordCall(L"SetupOpenInfFileW(" + FakeQuoted(fileName) + L", " + FakeQuoted(infClass) + L", " +
                    std::to_wstring(infStyle) + L", " + (errorLine == nullptr ? L"null" : L"line") + L")");
     const auto file = setupapi.script.infFiles.find(fileName);
-    if (const DWORD failure = FakeFailure()) {
-        FakeSetLastError(failure);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (const DWORD failure = FakeFailure()) return Fail(failure, INVALID_HANDLE_VALUE);
     if (file == setupapi.script.infFiles.end() || file->second.openError != 0) {
         FakeSetLastError(file == setupapi.script.infFiles.end() ? ERROR_FILE_NOT_FOUND : file->second.openError);
         return INVALID_HANDLE_VALUE;

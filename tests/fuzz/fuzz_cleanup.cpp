@@ -22,7 +22,6 @@
 #include <string_view>
 #include <vector>
 
-#include "fuzz/fuzz_input.h"
 #include "fuzz/fuzz_machine.h"
 #include "report/run_log.h"
 #include "run/run_program.h"
@@ -213,6 +212,11 @@ bool LastLineIsAVerdict(const std::string& text) {
     return text.compare(start == std::string::npos ? 0 : start + 1, 11, "NRV-CHECK: ") == 0;
 }
 
+bool Declines(const std::string& input) {
+    const std::size_t answer = input.find_first_not_of(" \t\n\v\f\r");
+    return answer == std::string::npos || (input[answer] != 'y' && input[answer] != 'Y');
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -220,11 +224,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (mkdtemp(pattern) == nullptr) std::abort();
     std::filesystem::current_path(pattern);
     return 0;
-}
-
-bool Declines(const std::string& input) {
-    const std::size_t answer = input.find_first_not_of(" \t\n\v\f\r");
-    return answer == std::string::npos || (input[answer] != 'y' && input[answer] != 'Y');
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <set>
 
-#include "fuzz/fuzz_input.h"
 #include "platform/ascii_case.h"
 #include "run/tables.h"
 
@@ -13,6 +12,18 @@ const std::wstring kOtherUpgradeCode = L"{0B1E2C3D-4E5F-4061-8293-A4B5C6D7E8F9}"
 const std::wstring kOtherHardwareId = L"USB\\VID_04A9&PID_0031";
 const std::wstring kInfFolder = L"C:\\windows\\inf";
 const std::wstring kMarkKey = L"Software\\NerovanDrv";
+
+// An error code, mostly among those the program treats specially.
+std::uint32_t FuzzCode() {
+    static const std::uint32_t interesting[] = {0,    259,  2,    5,    13,          87,
+                                                234,  1168, 1603, 1605, 1618,        1627,
+                                                1641, 3010, 3011, 0x80070005u, 0xFFFFFFFFu};
+    const std::uint8_t pick = FuzzByte();
+    if (pick < 240) return interesting[pick % (sizeof(interesting) / sizeof(interesting[0]))];
+    std::uint32_t code = 0;
+    for (int i = 0; i < 4; ++i) code = (code << 8) | FuzzByte();
+    return code;
+}
 
 bool faulted = false;
 std::set<std::wstring> scannerOnlyInfs;  // paths, as planted
@@ -132,6 +143,20 @@ bool IsScannerUpgradeCode(const std::wstring& code) {
 }
 
 }  // namespace
+
+FuzzInput& TheFuzzInput() {
+    static FuzzInput input;
+    return input;
+}
+
+std::uint8_t FuzzByte() {
+    FuzzInput& in = TheFuzzInput();
+    return in.position >= in.size ? 0 : in.data[in.position++];
+}
+
+bool FuzzExhausted() { return TheFuzzInput().position >= TheFuzzInput().size; }
+
+bool FuzzChance(std::uint8_t outOf) { return outOf != 0 && FuzzByte() % outOf == 0; }
 
 void PlantMachine() {
     ResetFakePlatform();

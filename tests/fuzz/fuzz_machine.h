@@ -1,7 +1,9 @@
-// The machine the fuzzer's bytes plant in the fake platform, the faults they
-// inject call by call, and what a run may change of that machine.
+// The fuzzer's bytes, the machine they plant in the fake platform, the faults
+// they inject call by call, and what a run may change of that machine.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -10,6 +12,17 @@
 #include "fake/fake_msi.h"
 #include "fake/fake_registry.h"
 #include "fake/fake_setupapi.h"
+
+struct FuzzInput {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    std::size_t position = 0;
+};
+
+FuzzInput& TheFuzzInput();
+std::uint8_t FuzzByte();              // 0 once the input is used up
+bool FuzzChance(std::uint8_t outOf);  // true about once in outOf calls
+bool FuzzExhausted();
 
 // Resets the fake and plants products (the scanner's and another maker's)
 // with their cached packages present, missing or unreadable, originals in
