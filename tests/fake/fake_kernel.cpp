@@ -97,6 +97,9 @@ std::wstring Hex(DWORD value) {
     return text;
 }
 
+// A name of the test's real folders: ASCII.
+std::string Narrow(const wchar_t* name) { return std::string(name, name + std::wcslen(name)); }
+
 HMODULE FakeModule(std::uintptr_t number) { return reinterpret_cast<HMODULE>(number << 4); }
 
 BOOL WINAPI FakeSetDefaultDllDirectories(DWORD directoryFlags) {
@@ -145,12 +148,9 @@ BOOL DeleteFileW(LPCWSTR fileName) {
     if (const DWORD failure = FakeFailure()) return Fail(failure);
     const bool known = kernel.files.erase(fileName) != 0;
     // The run log's stream writes a real file in the test's folder.
-    std::string narrow;
-    for (const wchar_t* c = fileName; *c != L'\0'; ++c) narrow.push_back(static_cast<char>(*c));
-    const bool removed = std::remove(narrow.c_str()) == 0;
+    const bool removed = std::remove(Narrow(fileName).c_str()) == 0;
     if (known || removed) return TRUE;
-    FakeSetLastError(ERROR_FILE_NOT_FOUND);
-    return FALSE;
+    return Fail(ERROR_FILE_NOT_FOUND);
 }
 
 UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size) {
@@ -193,10 +193,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD numberOfBytesToRead, LPDWORD numberOfBytesRead, LPOVERLAPPED) {
     if (const DWORD failure = FakeFaultPoint(L"ReadFile")) return Fail(failure);
     OpenFile* const open = openFiles.Find(file);
-    if (open == nullptr) {
-        FakeSetLastError(6);  // ERROR_INVALID_HANDLE
-        return FALSE;
-    }
+    if (open == nullptr) return Fail(6);  // ERROR_INVALID_HANDLE
     const std::string& content = kernel.files[open->name];
     const std::size_t count =
         std::min<std::size_t>(numberOfBytesToRead, content.size() - std::min(content.size(), open->position));
@@ -210,10 +207,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD numberOfBytesToWrite, LPDWORD 
                LPOVERLAPPED) {
     if (const DWORD failure = FakeFaultPoint(L"WriteFile")) return Fail(failure);
     OpenFile* const open = openFiles.Find(file);
-    if (open == nullptr) {
-        FakeSetLastError(6);  // ERROR_INVALID_HANDLE
-        return FALSE;
-    }
+    if (open == nullptr) return Fail(6);  // ERROR_INVALID_HANDLE
     const auto refused = kernel.writeErrors.find(open->name);
     if (refused != kernel.writeErrors.end()) return Fail(refused->second);
     kernel.files[open->name].append(static_cast<const char*>(buffer), numberOfBytesToWrite);
@@ -225,8 +219,7 @@ BOOL CloseHandle(HANDLE object) {
     OpenFile* const open = openFiles.Find(object);
     if (open == nullptr) {
         ++FakeCalls().badCloses["file"];
-        FakeSetLastError(6);  // ERROR_INVALID_HANDLE
-        return FALSE;
+        return Fail(6);  // ERROR_INVALID_HANDLE
     }
     FakeRecordRelease(L"CloseHandle(" + FakeQuoted(open->name.c_str()) + L")");
     openFiles.Close(object);
@@ -260,8 +253,7 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
         return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&FakeSetDefaultDllDirectories));
     if (module == FakeModule(1) && name == "SetProcessMitigationPolicy" && kernel.hasSetProcessMitigationPolicy)
         return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&FakeSetProcessMitigationPolicy));
-    FakeSetLastError(127);  // ERROR_PROC_NOT_FOUND
-    return nullptr;
+    return Fail(127, nullptr);  // ERROR_PROC_NOT_FOUND
 }
 
 BOOL SetDllDirectoryW(LPCWSTR pathName) {
@@ -278,22 +270,15 @@ BOOL SetCurrentDirectoryW(LPCWSTR pathName) {
     FakeRecordCall(L"SetCurrentDirectoryW(" + FakeQuoted(pathName) + L")");
     if (const DWORD failure = FakeFailure()) return Fail(failure);
     // The folder is a real one of the test's: the run log is opened there.
-    std::string narrow;
-    for (const wchar_t* c = pathName; *c != L'\0'; ++c) narrow.push_back(static_cast<char>(*c));
-    if (::chdir(narrow.c_str()) != 0) {
-        FakeSetLastError(3);  // ERROR_PATH_NOT_FOUND
-        return FALSE;
-    }
+    if (::chdir(Narrow(pathName).c_str()) != 0) return Fail(3);  // ERROR_PATH_NOT_FOUND
     kernel.currentDirectory = pathName;
     return TRUE;
 }
 
 HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findFileData) {
     FakeRecordCall(L"FindFirstFileW(" + FakeQuoted(fileName) + L")");
-    if (kernel.listError != 0 || FakeFailure() != 0) {
-        FakeSetLastError(FakeFailure() != 0 ? FakeFailure() : kernel.listError);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (kernel.listError != 0 || FakeFailure() != 0)
+        return Fail(FakeFailure() != 0 ? FakeFailure() : kernel.listError, INVALID_HANDLE_VALUE);
     const std::wstring path = fileName;
     const std::size_t slash = path.rfind(L'\\');
     const auto folder = kernel.folders.find(path.substr(0, slash));
@@ -311,10 +296,7 @@ HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findFileData) {
 BOOL FindNextFileW(HANDLE findFile, LPWIN32_FIND_DATAW findFileData) {
     if (const DWORD failure = FakeFaultPoint(L"FindNextFileW")) return Fail(failure);
     Listing* const listing = listings.Find(findFile);
-    if (listing == nullptr) {
-        FakeSetLastError(6);  // ERROR_INVALID_HANDLE
-        return FALSE;
-    }
+    if (listing == nullptr) return Fail(6);  // ERROR_INVALID_HANDLE
     if (listing->next >= listing->names.size()) return Fail(kernel.endError);
     FillEntry(findFileData, listing->names[listing->next++]);
     return TRUE;
@@ -335,8 +317,7 @@ DWORD GetFileAttributesW(LPCWSTR fileName) {
     if (const DWORD failure = FakeFailure()) return Fail(failure, INVALID_FILE_ATTRIBUTES);
     if (kernel.folders.count(fileName) != 0 || kernel.madeFolders.count(fileName) != 0) return FILE_ATTRIBUTE_DIRECTORY;
     if (kernel.files.count(fileName) != 0) return FILE_ATTRIBUTE_NORMAL;
-    FakeSetLastError(ERROR_FILE_NOT_FOUND);
-    return INVALID_FILE_ATTRIBUTES;
+    return Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
 }
 
 // Every path the tests give is a full one.

@@ -230,7 +230,6 @@ UINT MsiGetProductInfoW(LPCWSTR product, LPCWSTR property, LPWSTR valueBuffer, L
     if (auto code = Injected(L"MsiGetProductInfoW")) return *code;
     const FakeMsiProduct* found = FindProduct(product);
     if (found == nullptr) return kMsiUnknownProduct;
-    if (found->infoResult != ERROR_SUCCESS) return found->infoResult;
     const std::wstring name = property;
     if (name != L"LocalPackage" && name != L"InstalledProductName" && name != L"VersionString" &&
         name != L"PackageCode")

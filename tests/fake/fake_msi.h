@@ -54,7 +54,6 @@ struct FakeMsiProduct {
     std::wstring upgradeCode;
     std::wstring productCode;   // as the package has it; the installer lists it in upper case
     std::wstring localPackage;  // path of the cached package (a key of FakeMsi::packages)
-    UINT infoResult = 0;        // non-zero: MsiGetProductInfoW fails with it
     UINT installFailure = 0;    // non-zero: the uninstall fails with it whatever the package
     // What an uninstall that removed the product returns: 0, or 3010 / 1641
     // when its package scheduled a restart.

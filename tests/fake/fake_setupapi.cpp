@@ -112,10 +112,8 @@ HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND par
                    L", " + std::to_wstring(flags) + L")");
     const std::wstring hardwareId = enumerator == nullptr ? L"" : enumerator;
     const FakeDeviceSetScript& script = setupapi.script.hardwareIds[hardwareId];
-    if (script.createError != 0 || FakeFailure() != 0) {
-        FakeSetLastError(FakeFailure() != 0 ? FakeFailure() : script.createError);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (script.createError != 0 || FakeFailure() != 0)
+        return Fail(FakeFailure() != 0 ? FakeFailure() : script.createError, INVALID_HANDLE_VALUE);
     OpenSet open{hardwareId, {}};
     const bool presentOnly = (flags & DIGCF_PRESENT) != 0;
     for (std::size_t i = 0; i < script.nodes.size(); ++i)
@@ -277,6 +275,20 @@ BOOL SetupUninstallOEMInfW(PCWSTR infFileName, DWORD flags, PVOID reserved) {
     return TRUE;
 }
 
+FakeInfLine FakeModel(const std::wstring& hardwareId, std::vector<std::wstring> compatible) {
+    FakeInfLine line{L"%Scanner%", L"Install", hardwareId};
+    line.insert(line.end(), compatible.begin(), compatible.end());
+    return line;
+}
+
+FakeInf FakeInfOf(std::vector<std::pair<std::wstring, std::vector<FakeInfLine>>> models, FakeInfLine manufacturer) {
+    FakeInf inf;
+    inf.sections[L"Version"] = {{L"Signature", L"$Windows NT$"}};
+    inf.sections[L"Manufacturer"] = {std::move(manufacturer)};
+    for (auto& [name, lines] : models) inf.sections[name] = std::move(lines);
+    return inf;
+}
+
 void FakeStoreInf(const std::wstring& name, FakeInf inf) {
     setupapi.script.infFiles[L"C:\\windows\\inf\\" + name] = std::move(inf);
     TheFakeKernel().folders[L"C:\\windows\\inf"].push_back(name);
@@ -287,10 +299,8 @@ HINF SetupOpenInfFileW(PCWSTR fileName, PCWSTR infClass, DWORD infStyle, PUINT e
                    std::to_wstring(infStyle) + L", " + (errorLine == nullptr ? L"null" : L"line") + L")");
     const auto file = setupapi.script.infFiles.find(fileName);
     if (const DWORD failure = FakeFailure()) return Fail(failure, INVALID_HANDLE_VALUE);
-    if (file == setupapi.script.infFiles.end() || file->second.openError != 0) {
-        FakeSetLastError(file == setupapi.script.infFiles.end() ? ERROR_FILE_NOT_FOUND : file->second.openError);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (file == setupapi.script.infFiles.end() || file->second.openError != 0)
+        return Fail(file == setupapi.script.infFiles.end() ? ERROR_FILE_NOT_FOUND : file->second.openError, INVALID_HANDLE_VALUE);
     const std::uintptr_t number = nextInf++;
     openInfs[number] = OpenInf{fileName, {}};
     FakeHandleOpened("inf");

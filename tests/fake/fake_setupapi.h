@@ -69,6 +69,12 @@ struct FakeSetupApi {
 
 FakeSetupApi& TheFakeSetupApi();
 
+// A models line: a device listed under its hardware id and compatible ids.
+FakeInfLine FakeModel(const std::wstring& hardwareId, std::vector<std::wstring> compatible = {});
+// An INF whose Manufacturer section names Models with decorations.
+FakeInf FakeInfOf(std::vector<std::pair<std::wstring, std::vector<FakeInfLine>>> models,
+                  FakeInfLine manufacturer = {L"%Mfg%", L"Models", L"NTamd64", L"NTx86"});
+
 // Puts an INF file into the Windows INF folder (C:\windows\inf): listed by
 // FindFirstFileW and read by the INF functions.
 void FakeStoreInf(const std::wstring& name, FakeInf inf);

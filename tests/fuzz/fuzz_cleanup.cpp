@@ -163,11 +163,6 @@ bool IsProgramLine(std::string_view line) {
     std::abort();
 }
 
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // The console without the dialogue: what the run log must hold.
 std::string ReportOf(std::string console) {
     const std::string warnings =
@@ -227,7 +222,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    TheFuzzInput() = FuzzInput{data, size, 0};
+    FuzzStart(data, size);
     PlantMachine();
     const Machine before = TheMachine();
     const Mode mode = ModeOf(data, size);
@@ -274,7 +269,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string text = console.str();
     const std::filesystem::path logPath(RunLogName());
-    const std::string log = logKept ? ReadFile(logPath) : "";
+    std::ifstream logFile(logPath, std::ios::binary);
+    const std::string log = logKept ? std::string(std::istreambuf_iterator<char>(logFile), {}) : "";
     std::filesystem::remove(logPath);
 
     if (FakeOpenHandleCount() != 0) Broken("a handle or platform memory was left open", text);

@@ -13,6 +13,12 @@ const std::wstring kOtherHardwareId = L"USB\\VID_04A9&PID_0031";
 const std::wstring kInfFolder = L"C:\\windows\\inf";
 const std::wstring kMarkKey = L"Software\\NerovanDrv";
 
+struct {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t position;
+} input;
+
 // An error code, mostly among those the program treats specially.
 std::uint32_t FuzzCode() {
     static const std::uint32_t interesting[] = {0,    259,  2,    5,    13,          87,
@@ -46,27 +52,19 @@ FakeFault FuzzFault(std::wstring_view) {
     return fault;
 }
 
-// An INF file whose one models section (decorated, as the Manufacturer
-// section names it) lists ids.
-FakeInf Inf(const std::vector<std::wstring>& ids) {
-    FakeInf inf;
-    inf.sections[L"Manufacturer"] = {{L"%Mfg%", L"Models", L"NTamd64"}};
-    FakeInfLine model{L"%Device%", L"Install"};
-    model.insert(model.end(), ids.begin(), ids.end());
-    inf.sections[L"Models.NTamd64"] = {model};
-    return inf;
-}
-
 void PlantInfs() {
     TheFakeKernel().folders[kInfFolder];
     for (int number = 1; number <= 5; ++number) {
         const std::wstring name = L"oem" + std::to_wstring(number) + L".inf";
         const std::wstring scannerId = std::wstring(HardwareIdTable[FuzzByte() % 8]) + L"&REV_0001";
-        switch (FuzzByte() % 5) {
-        case 1: FakeStoreInf(name, Inf({scannerId})); scannerOnlyInfs.insert(kInfFolder + L"\\" + name); break;
-        case 2: FakeStoreInf(name, Inf({scannerId, kOtherHardwareId})); break;
-        case 3: FakeStoreInf(name, Inf({kOtherHardwareId})); othersInfs.insert(kInfFolder + L"\\" + name); break;
-        case 4: FakeStoreInf(name, Inf({})); break;
+        const int kind = FuzzByte() % 5;
+        if (kind == 1) scannerOnlyInfs.insert(kInfFolder + L"\\" + name);
+        if (kind == 3) othersInfs.insert(kInfFolder + L"\\" + name);
+        switch (kind) {
+        case 1: FakeStoreInf(name, FakeInfOf({{L"Models.NTamd64", {FakeModel(scannerId)}}})); break;
+        case 2: FakeStoreInf(name, FakeInfOf({{L"Models", {FakeModel(scannerId, {kOtherHardwareId})}}})); break;
+        case 3: FakeStoreInf(name, FakeInfOf({{L"Models.NTx86", {FakeModel(kOtherHardwareId)}}})); break;
+        case 4: FakeStoreInf(name, FakeInfOf({})); break;
         default: break;  // none under that name
         }
     }
@@ -144,17 +142,11 @@ bool IsScannerUpgradeCode(const std::wstring& code) {
 
 }  // namespace
 
-FuzzInput& TheFuzzInput() {
-    static FuzzInput input;
-    return input;
-}
+void FuzzStart(const std::uint8_t* data, std::size_t size) { input = {data, size, 0}; }
 
-std::uint8_t FuzzByte() {
-    FuzzInput& in = TheFuzzInput();
-    return in.position >= in.size ? 0 : in.data[in.position++];
-}
+std::uint8_t FuzzByte() { return input.position >= input.size ? 0 : input.data[input.position++]; }
 
-bool FuzzExhausted() { return TheFuzzInput().position >= TheFuzzInput().size; }
+bool FuzzExhausted() { return input.position >= input.size; }
 
 bool FuzzChance(std::uint8_t outOf) { return outOf != 0 && FuzzByte() % outOf == 0; }
 

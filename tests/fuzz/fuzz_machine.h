@@ -13,22 +13,13 @@
 #include "fake/fake_registry.h"
 #include "fake/fake_setupapi.h"
 
-struct FuzzInput {
-    const std::uint8_t* data = nullptr;
-    std::size_t size = 0;
-    std::size_t position = 0;
-};
-
-FuzzInput& TheFuzzInput();
+void FuzzStart(const std::uint8_t* data, std::size_t size);  // the bytes to read from now on
 std::uint8_t FuzzByte();              // 0 once the input is used up
 bool FuzzChance(std::uint8_t outOf);  // true about once in outOf calls
 bool FuzzExhausted();
 
-// Resets the fake and plants products (the scanner's and another maker's)
-// with their cached packages present, missing or unreadable, originals in
-// C:\kit, device nodes under the scanner's ids and another's, INF packages
-// listing scanner ids, other ids or none, the registry mark in both views,
-// and the setup logs. Then every call asks FuzzFault.
+// Resets the fake and plants a machine from the bytes (tests/README.md tells
+// what); from then on each call takes a fault from them.
 void PlantMachine();
 
 // Whether a fault was injected since PlantMachine.
