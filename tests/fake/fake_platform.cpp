@@ -48,8 +48,10 @@ DWORD FakeFaultPoint(std::wstring_view operation) {
 DWORD FakeFailure() { return currentFault.failure; }
 
 FakeTextAnswer FakeWriteText(wchar_t* buffer, std::size_t capacity, std::wstring_view text, bool cut) {
+    if (currentFault.text == FakeFault::Text::Other) text = currentFault.other;
     FakeTextAnswer answer{text.size() < capacity, static_cast<DWORD>(text.size())};
-    if (currentFault.text != FakeFault::Text::AsModelled && capacity > 0) {
+    if ((currentFault.text == FakeFault::Text::FillTerminated || currentFault.text == FakeFault::Text::FillUnterminated) &&
+        capacity > 0) {
         // The text, then filler, to the buffer's last unit.
         const std::size_t units = std::min(text.size(), capacity);
         std::wmemcpy(buffer, text.data(), units);

@@ -67,8 +67,9 @@ struct FakeProcessStateRegistration {
 struct FakeFault {
     DWORD failure = 0;  // non-zero: the call fails with this code
     // A text answer fills the whole buffer, its terminator in the last unit
-    // or nowhere.
-    enum class Text { AsModelled, FillTerminated, FillUnterminated } text = Text::AsModelled;
+    // or nowhere, or is another text.
+    enum class Text { AsModelled, FillTerminated, FillUnterminated, Other } text = Text::AsModelled;
+    std::wstring other;
     DWORD size = 0;     // non-zero: the text answered as too long, needing this length
 };
 // Asked at the start of each operation what to do with the call; null

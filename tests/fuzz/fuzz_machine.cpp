@@ -31,12 +31,32 @@ std::uint32_t FuzzCode() {
     return code;
 }
 
+// A text as a hostile platform might answer: empty, long, with characters
+// above 255 or control characters, or one the program looks for.
+std::wstring FuzzText() {
+    switch (FuzzByte() % 8) {
+    case 0: return L"";
+    case 1: return L"oem" + std::to_wstring(FuzzByte()) + L".inf";
+    case 2: return L"{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}";
+    case 3: return L"VersionNT = 602";
+    case 4: return std::wstring(FuzzByte() * 8u + 1u, L'x');
+    default: break;
+    }
+    std::wstring text;
+    for (int length = FuzzByte() % 40; length > 0; --length) {
+        const std::uint8_t c = FuzzByte();
+        text.push_back(static_cast<wchar_t>(c < 0x10 ? 0x100 + c * 0x333 : c));  // above 255, or any byte
+    }
+    return text;
+}
+
 bool faulted = false;
 std::set<std::wstring> scannerOnlyInfs;  // paths, as planted
 std::set<std::wstring> othersInfs;
 
 // Call by call, mostly none: a failure with a code of the fuzzer's, a text
-// filling the whole buffer with or without its terminator, a size answered.
+// filling the whole buffer with or without its terminator, a size answered,
+// another text.
 // An input used up injects nothing more.
 FakeFault FuzzFault(std::wstring_view) {
     if (FuzzExhausted()) return {};
@@ -46,6 +66,7 @@ FakeFault FuzzFault(std::wstring_view) {
     case 1: fault.text = FakeFault::Text::FillTerminated; break;
     case 2: fault.text = FakeFault::Text::FillUnterminated; break;
     case 3: fault.size = FuzzByte() * 8u + 1u; break;
+    case 4: fault.text = FakeFault::Text::Other, fault.other = FuzzText(); break;
     default: return {};
     }
     faulted = true;
