@@ -116,9 +116,9 @@ std::wstring CodeOf(const std::wstring& path, const FakeMsiPackage& package, boo
     return L"";
 }
 
-// Text into a caller's buffer, as the installer gives it: as much as fits
-// (or, without cut, nothing), and ERROR_MORE_DATA with the length when it
-// does not.
+// Text into a caller's buffer, as the installer gives it: ERROR_MORE_DATA
+// with the length when it does not fit, and as much as fits (without cut,
+// nothing).
 UINT CopyOut(const std::wstring& value, LPWSTR valueBuffer, LPDWORD valueSize, bool cut = true) {
     const FakeTextAnswer answer = FakeWriteText(valueBuffer, *valueSize, value, cut);
     *valueSize = answer.length;

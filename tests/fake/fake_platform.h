@@ -72,22 +72,19 @@ struct FakeFault {
     std::wstring other;
     DWORD size = 0;     // non-zero: the text answered as too long, needing this length
 };
-// Asked at the start of each operation what to do with the call; null
-// (the default) answers every call as modelled.
+// Asked at each operation's start; null (the default): every call as modelled.
 using FakeFaultHook = FakeFault (*)(std::wstring_view operation);
 void FakeSetFaultHook(FakeFaultHook hook);
 
-// Each operation starts with one of these: FakeRecordCall asks the hook for
-// a recorded call, FakeFaultPoint for one the log leaves out. The fault
-// chosen stays the current call's: FakeFailure is its failure code (0 for
-// none), and FakeWriteText applies its text and size.
+// Each operation starts with FakeRecordCall, which asks the hook, or with
+// FakeFaultPoint if the log leaves it out. The fault stays the call's:
+// FakeFailure is its code (0: none), FakeWriteText applies its text and size.
 DWORD FakeFaultPoint(std::wstring_view operation);
 DWORD FakeFailure();
 
-// A text answer written into a caller's buffer of capacity units: the text
-// and its terminator when they fit; else nothing, or with cut as much as
-// fits and a terminator. length is what the call reports as the text's
-// length.
+// A text answer in a caller's buffer of capacity units: the text and its
+// terminator when they fit; else nothing, or with cut as much as fits and a
+// terminator. length is the text's length, as the call reports it.
 struct FakeTextAnswer {
     bool fits = false;
     DWORD length = 0;

@@ -119,8 +119,7 @@ void PlantProducts() {
     }
 }
 
-// Nodes under the scanner's ids and another maker's, installed from one of
-// the planted packages, a package not there, Windows' own INF or none.
+// Nodes under the scanner's ids and another's, from a planted INF, a missing one, Windows' own or none.
 void PlantDevices() {
     static const wchar_t* const kInfNames[] = {L"oem1.inf", L"oem2.inf", L"oem3.inf", L"oem4.inf",
                                                L"oem5.inf", L"oem9.inf", L"usbscan.inf", L""};
@@ -174,9 +173,7 @@ bool FuzzChance(std::uint8_t outOf) { return outOf != 0 && FuzzByte() % outOf ==
 void PlantMachine() {
     ResetFakePlatform();
     FakeCalls().recording = false;
-    FakeSetFaultHook(nullptr);  // planting asks nothing
-    scannerOnlyInfs.clear();
-    othersInfs.clear();
+    scannerOnlyInfs = othersInfs = {};
     PlantProducts();
     PlantInfs();
     PlantDevices();

@@ -25,7 +25,7 @@ void PlantMachine();
 // Whether a fault was injected since PlantMachine.
 bool FuzzFaulted();
 
-// What a run could change, to compare before and after it.
+// What a run could change.
 struct Machine {
     std::map<std::wstring, std::string> files;
     std::map<std::wstring, std::vector<std::wstring>> folders;
@@ -42,6 +42,5 @@ struct Machine {
 Machine TheMachine();
 // What of the machine is another maker's: no run may change it.
 Machine OthersOf(Machine machine);
-// Whether anything of the scanner is left: a product under its upgrade codes,
-// the mark, a device node under its ids, a package listing its ids alone.
+// A product, the mark, a device node or a package listing only its ids left.
 bool ScannerLeft(const Machine& machine);
