@@ -24,21 +24,15 @@ FakeOle32& TheFakeOle32() { return ole32.script; }
 
 // Written digit by digit: swprintf would cost the benchmark most of its time.
 std::wstring FakeGuidText(const GUID& guid) {
-    std::wstring text;
-    auto hex = [&](unsigned long value, int digits) {
+    std::wstring text = L"{";
+    auto hex = [&](unsigned long value, int digits, const wchar_t* after) {
         for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) text += L"0123456789ABCDEF"[(value >> shift) & 0xF];
+        text += after;
     };
-    text += L'{';
-    hex(guid.Data1, 8);
-    text += L'-';
-    hex(guid.Data2, 4);
-    text += L'-';
-    hex(guid.Data3, 4);
-    text += L'-';
-    for (int i = 0; i < 8; ++i) {
-        if (i == 2) text += L'-';
-        hex(guid.Data4[i], 2);
-    }
+    hex(guid.Data1, 8, L"-");
+    hex(guid.Data2, 4, L"-");
+    hex(guid.Data3, 4, L"-");
+    for (int i = 0; i < 8; ++i) hex(guid.Data4[i], 2, i == 1 ? L"-" : L"");
     return text + L'}';
 }
 
