@@ -7,4 +7,4 @@ set -euo pipefail
 fuzzer=$1 seeds=$2
 scratch=$(mktemp -d /tmp/nrv-fuzz-XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
-ASAN_OPTIONS=malloc_context_size=0 "$fuzzer" "$scratch" "$seeds" -runs=2000 -max_len=1024 -seed=1 -print_final_stats=1
+ASAN_OPTIONS=malloc_context_size=0 "$fuzzer" "$scratch" "$seeds" -runs=1000 -max_len=1024 -seed=1 -print_final_stats=1
