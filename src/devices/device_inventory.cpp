@@ -4,7 +4,7 @@
 #include <string>
 
 #include "devices/device_queries.h"
-#include "devices/driver_packages.h"
+#include "devices/oem_inf_name.h"
 #include "platform/buffer_text.h"
 #include "report/report_writer.h"
 

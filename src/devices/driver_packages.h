@@ -3,15 +3,9 @@
 
 #include "devices/inf_name_set.h"
 
-#include <string>
-
 // Uninstalls each OEM INF of the set, in the set's order, with forced
 // deletion; any other name (a file of Windows itself) is reported as kept.
 // With hardwareIds (a null-terminated table), an OEM INF that is certainly
 // another maker's (IsAnotherMakersPackage) is reported as kept too: the
 // names device nodes gave. Writes nothing for an empty set.
 void RemoveDriverPackages(const InfNameSet& infNames, const wchar_t* const* hardwareIds = nullptr);
-
-// Whether the name is that of a published third-party package, "oem" +
-// digits + ".inf", in any letter case.
-bool IsOemInfName(const std::wstring& name);

@@ -3,7 +3,7 @@
 #include <memory>
 #include <type_traits>
 
-#include "devices/driver_packages.h"
+#include "devices/oem_inf_name.h"
 #include "platform/ascii_case.h"
 #include "platform/buffer_text.h"
 #include "platform/platform.h"

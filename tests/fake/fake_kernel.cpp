@@ -69,9 +69,21 @@ bool Matches(const std::wstring& name, const std::wstring& pattern) {
 
 void FillEntry(LPWIN32_FIND_DATAW entry, const std::wstring& name) {
     *entry = WIN32_FIND_DATAW{};
-    const std::size_t length = std::min<std::size_t>(name.size(), MAX_PATH - 1);
-    std::wmemcpy(entry->cFileName, name.c_str(), length);
-    entry->cFileName[length] = L'\0';
+    FakeWriteText(entry->cFileName, MAX_PATH, name, true);
+}
+
+// A failure: the last error set, and the call's failure result.
+template <typename Result = BOOL>
+Result Fail(DWORD error, Result result = FALSE) {
+    FakeSetLastError(error);
+    return result;
+}
+
+// A directory's path answered as GetWindowsDirectoryW and its kin answer:
+// its length, or when the buffer is too small the size needed.
+DWORD AnswerDirectory(const std::wstring& path, LPWSTR buffer, DWORD size) {
+    const FakeTextAnswer answer = FakeWriteText(buffer, size, path);
+    return answer.fits ? answer.length : answer.length + 1;
 }
 
 struct OpenFile {
@@ -94,6 +106,9 @@ std::wstring Hex(DWORD value) {
     return text;
 }
 
+// A name of the test's real folders: ASCII.
+std::string Narrow(const wchar_t* name) { return std::string(name, name + std::wcslen(name)); }
+
 HMODULE FakeModule(std::uintptr_t number) { return reinterpret_cast<HMODULE>(number << 4); }
 
 BOOL WINAPI FakeSetDefaultDllDirectories(DWORD directoryFlags) {
@@ -109,10 +124,7 @@ BOOL WINAPI FakeSetProcessMitigationPolicy(int policy, PVOID buffer, SIZE_T leng
     if (length == sizeof flags) std::memcpy(&flags, buffer, sizeof flags);
     FakeRecordCall(L"SetProcessMitigationPolicy(" + std::to_wstring(policy) + L", " + Hex(flags) + L", " +
                    std::to_wstring(length) + L")");
-    if (!kernel.setProcessMitigationPolicyResult) {
-        FakeSetLastError(87);
-        return FALSE;
-    }
+    if (!kernel.setProcessMitigationPolicyResult) return Fail(87);
     kernel.mitigations[policy] = flags;
     return TRUE;
 }
@@ -132,10 +144,8 @@ HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(static_cast<std::in
 BOOL IsWow64Process(HANDLE process, PBOOL wow64Process) {
     FakeRecordCall(L"IsWow64Process(" +
                    std::wstring(process == GetCurrentProcess() ? L"current" : L"other") + L")");
-    if (!kernel.isWow64Result) {
-        FakeSetLastError(kernel.isWow64Error);
-        return FALSE;
-    }
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
+    if (!kernel.isWow64Result) return Fail(kernel.isWow64Error);
     *wow64Process = kernel.wow64Flag;
     return TRUE;
 }
@@ -144,30 +154,26 @@ DWORD GetLastError() { return kernel.lastError; }
 
 BOOL DeleteFileW(LPCWSTR fileName) {
     FakeRecordCall(L"DeleteFileW(" + FakeQuoted(fileName) + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     const bool known = kernel.files.erase(fileName) != 0;
     // The run log's stream writes a real file in the test's folder.
-    std::string narrow;
-    for (const wchar_t* c = fileName; *c != L'\0'; ++c) narrow.push_back(static_cast<char>(*c));
-    const bool removed = std::remove(narrow.c_str()) == 0;
+    const bool removed = std::remove(Narrow(fileName).c_str()) == 0;
     if (known || removed) return TRUE;
-    FakeSetLastError(ERROR_FILE_NOT_FOUND);
-    return FALSE;
+    return Fail(ERROR_FILE_NOT_FOUND);
 }
 
 UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size) {
     FakeRecordCall(L"GetWindowsDirectoryW(" + std::to_wstring(size) + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure, 0u);
     if (!kernel.windowsDirectoryResults.empty()) {
         const UINT result = kernel.windowsDirectoryResults.front();
         kernel.windowsDirectoryResults.erase(kernel.windowsDirectoryResults.begin());
         if (result == 0) FakeSetLastError(kernel.windowsDirectoryError);
         return result;
     }
-    const auto length = static_cast<UINT>(kernel.windowsDirectory.size());
-    if (length + 1 > size) return length + 1;  // the size needed, terminator included
-    std::wmemcpy(buffer, kernel.windowsDirectory.c_str(), length + 1);
     // What lies after the terminator is not the caller's to use.
-    std::wmemset(buffer + length + 1, L'#', size - length - 1);
-    return length;
+    if (buffer != nullptr) std::wmemset(buffer, L'#', size);
+    return AnswerDirectory(kernel.windowsDirectory, buffer, size);
 }
 
 HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSECURITY_ATTRIBUTES,
@@ -175,26 +181,18 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
     FakeRecordCall(L"CreateFileW(" + FakeQuoted(fileName) + L", " + Hex(desiredAccess) + L", " +
                    Hex(shareMode) + L", " + std::to_wstring(creationDisposition) + L", " +
                    Hex(flagsAndAttributes) + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure, INVALID_HANDLE_VALUE);
     const auto swapped = kernel.contentOnOpen.find(fileName);
     if (swapped != kernel.contentOnOpen.end()) {
         kernel.files[fileName] = swapped->second;
         kernel.contentOnOpen.erase(swapped);
     }
     const bool exists = kernel.files.count(fileName) != 0 || IsFolder(fileName);
-    if (creationDisposition == OPEN_EXISTING && !exists) {
-        FakeSetLastError(ERROR_FILE_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (creationDisposition == OPEN_EXISTING && !exists) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     if (creationDisposition == CREATE_NEW) {
         const auto refused = kernel.createErrors.find(fileName);
-        if (refused != kernel.createErrors.end()) {
-            FakeSetLastError(refused->second);
-            return INVALID_HANDLE_VALUE;
-        }
-        if (exists) {
-            FakeSetLastError(ERROR_FILE_EXISTS);
-            return INVALID_HANDLE_VALUE;
-        }
+        if (refused != kernel.createErrors.end()) return Fail(refused->second, INVALID_HANDLE_VALUE);
+        if (exists) return Fail(ERROR_FILE_EXISTS, INVALID_HANDLE_VALUE);
         kernel.files[fileName] = "";
     }
     FakeHandleOpened("file");
@@ -202,11 +200,9 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
 }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD numberOfBytesToRead, LPDWORD numberOfBytesRead, LPOVERLAPPED) {
+    if (const DWORD failure = FakeFaultPoint(L"ReadFile")) return Fail(failure);
     OpenFile* const open = openFiles.Find(file);
-    if (open == nullptr) {
-        FakeSetLastError(6);  // ERROR_INVALID_HANDLE
-        return FALSE;
-    }
+    if (open == nullptr) return Fail(6);  // ERROR_INVALID_HANDLE
     const std::string& content = kernel.files[open->name];
     const std::size_t count =
         std::min<std::size_t>(numberOfBytesToRead, content.size() - std::min(content.size(), open->position));
@@ -218,16 +214,11 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD numberOfBytesToRead, LPDWORD num
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD numberOfBytesToWrite, LPDWORD numberOfBytesWritten,
                LPOVERLAPPED) {
+    if (const DWORD failure = FakeFaultPoint(L"WriteFile")) return Fail(failure);
     OpenFile* const open = openFiles.Find(file);
-    if (open == nullptr) {
-        FakeSetLastError(6);  // ERROR_INVALID_HANDLE
-        return FALSE;
-    }
+    if (open == nullptr) return Fail(6);  // ERROR_INVALID_HANDLE
     const auto refused = kernel.writeErrors.find(open->name);
-    if (refused != kernel.writeErrors.end()) {
-        FakeSetLastError(refused->second);
-        return FALSE;
-    }
+    if (refused != kernel.writeErrors.end()) return Fail(refused->second);
     kernel.files[open->name].append(static_cast<const char*>(buffer), numberOfBytesToWrite);
     *numberOfBytesWritten = numberOfBytesToWrite;
     return TRUE;
@@ -237,8 +228,7 @@ BOOL CloseHandle(HANDLE object) {
     OpenFile* const open = openFiles.Find(object);
     if (open == nullptr) {
         ++FakeCalls().badCloses["file"];
-        FakeSetLastError(6);  // ERROR_INVALID_HANDLE
-        return FALSE;
+        return Fail(6);  // ERROR_INVALID_HANDLE
     }
     FakeRecordRelease(L"CloseHandle(" + FakeQuoted(open->name.c_str()) + L")");
     const std::string kind = open->kind;
@@ -259,22 +249,15 @@ HANDLE FakeOpenOther(const std::wstring& name, const std::string& kind) {
 
 DWORD GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer) {
     FakeRecordCall(L"GetCurrentDirectoryW(" + std::to_wstring(bufferLength) + L")");
-    if (kernel.currentDirectoryError != 0) {
-        FakeSetLastError(kernel.currentDirectoryError);
-        return 0;
-    }
-    const auto length = static_cast<DWORD>(kernel.currentDirectory.size());
-    if (length + 1 > bufferLength) return length + 1;  // the size needed, terminator included
-    std::wmemcpy(buffer, kernel.currentDirectory.c_str(), length + 1);
-    return length;
+    if (const DWORD failure = FakeFailure()) return Fail(failure, 0u);
+    if (kernel.currentDirectoryError != 0) return Fail(kernel.currentDirectoryError, 0u);
+    return AnswerDirectory(kernel.currentDirectory, buffer, bufferLength);
 }
 
 UINT GetSystemDirectoryW(LPWSTR buffer, UINT size) {
     FakeRecordCall(L"GetSystemDirectoryW(" + std::to_wstring(size) + L")");
-    const auto length = static_cast<UINT>(kernel.systemDirectory.size());
-    if (length + 1 > size) return length + 1;
-    std::wmemcpy(buffer, kernel.systemDirectory.c_str(), length + 1);
-    return length;
+    if (const DWORD failure = FakeFailure()) return Fail(failure, 0u);
+    return AnswerDirectory(kernel.systemDirectory, buffer, size);
 }
 
 HMODULE GetModuleHandleW(LPCWSTR moduleName) {
@@ -290,8 +273,7 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
         return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&FakeSetDefaultDllDirectories));
     if (module == FakeModule(1) && name == "SetProcessMitigationPolicy" && kernel.hasSetProcessMitigationPolicy)
         return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&FakeSetProcessMitigationPolicy));
-    FakeSetLastError(127);  // ERROR_PROC_NOT_FOUND
-    return nullptr;
+    return Fail(127, nullptr);  // ERROR_PROC_NOT_FOUND
 }
 
 BOOL SetDllDirectoryW(LPCWSTR pathName) {
@@ -306,23 +288,17 @@ HMODULE LoadLibraryW(LPCWSTR fileName) {
 
 BOOL SetCurrentDirectoryW(LPCWSTR pathName) {
     FakeRecordCall(L"SetCurrentDirectoryW(" + FakeQuoted(pathName) + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     // The folder is a real one of the test's: the run log is opened there.
-    std::string narrow;
-    for (const wchar_t* c = pathName; *c != L'\0'; ++c) narrow.push_back(static_cast<char>(*c));
-    if (::chdir(narrow.c_str()) != 0) {
-        FakeSetLastError(3);  // ERROR_PATH_NOT_FOUND
-        return FALSE;
-    }
+    if (::chdir(Narrow(pathName).c_str()) != 0) return Fail(3);  // ERROR_PATH_NOT_FOUND
     kernel.currentDirectory = pathName;
     return TRUE;
 }
 
 HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findFileData) {
     FakeRecordCall(L"FindFirstFileW(" + FakeQuoted(fileName) + L")");
-    if (kernel.listError != 0) {
-        FakeSetLastError(kernel.listError);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (kernel.listError != 0 || FakeFailure() != 0)
+        return Fail(FakeFailure() != 0 ? FakeFailure() : kernel.listError, INVALID_HANDLE_VALUE);
     const std::wstring path = fileName;
     const std::size_t slash = path.rfind(L'\\');
     const auto folder = kernel.folders.find(path.substr(0, slash));
@@ -330,10 +306,7 @@ HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findFileData) {
     if (folder != kernel.folders.end())
         for (const std::wstring& name : folder->second)
             if (Matches(name, path.substr(slash + 1))) listing.names.push_back(name);
-    if (listing.names.empty()) {
-        FakeSetLastError(ERROR_FILE_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (listing.names.empty()) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     FillEntry(findFileData, listing.names[0]);
     listing.next = 1;
     FakeHandleOpened("find");
@@ -341,15 +314,10 @@ HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findFileData) {
 }
 
 BOOL FindNextFileW(HANDLE findFile, LPWIN32_FIND_DATAW findFileData) {
+    if (const DWORD failure = FakeFaultPoint(L"FindNextFileW")) return Fail(failure);
     Listing* const listing = listings.Find(findFile);
-    if (listing == nullptr) {
-        FakeSetLastError(6);  // ERROR_INVALID_HANDLE
-        return FALSE;
-    }
-    if (listing->next >= listing->names.size()) {
-        FakeSetLastError(kernel.endError);
-        return FALSE;
-    }
+    if (listing == nullptr) return Fail(6);  // ERROR_INVALID_HANDLE
+    if (listing->next >= listing->names.size()) return Fail(kernel.endError);
     FillEntry(findFileData, listing->names[listing->next++]);
     return TRUE;
 }
@@ -366,32 +334,28 @@ BOOL FindClose(HANDLE findFile) {
 
 DWORD GetFileAttributesW(LPCWSTR fileName) {
     FakeRecordCall(L"GetFileAttributesW(" + FakeQuoted(fileName) + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure, INVALID_FILE_ATTRIBUTES);
     if (IsFolder(fileName)) return FILE_ATTRIBUTE_DIRECTORY;
     // The installer's packages are files too.
     if (kernel.files.count(fileName) != 0 || TheFakeMsi().packages.count(fileName) != 0) return FILE_ATTRIBUTE_NORMAL;
-    FakeSetLastError(ERROR_FILE_NOT_FOUND);
-    return INVALID_FILE_ATTRIBUTES;
+    return Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
 }
 
 // Every path the tests give is a full one.
 DWORD GetFullPathNameW(LPCWSTR fileName, DWORD bufferLength, LPWSTR buffer, LPWSTR*) {
-    const auto length = static_cast<DWORD>(std::wcslen(fileName));
-    if (length + 1 > bufferLength) return length + 1;
-    std::wmemcpy(buffer, fileName, length + 1);
-    return length;
+    if (const DWORD failure = FakeFaultPoint(L"GetFullPathNameW")) return Fail(failure, 0u);
+    return AnswerDirectory(fileName, buffer, bufferLength);
 }
 
 BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES attributes) {
     const std::wstring sddl = *static_cast<const std::wstring*>(attributes->lpSecurityDescriptor);
     FakeRecordCall(L"CreateDirectoryW(" + FakeQuoted(pathName) + L", " + FakeQuoted(sddl.c_str()) + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     const auto junction = kernel.junctions.find(pathName);
     const std::wstring made = junction == kernel.junctions.end() ? pathName : junction->second;
     const auto refused = kernel.createErrors.find(made);
     const bool taken = kernel.madeFolders.count(made) != 0 || kernel.files.count(made) != 0;
-    if (refused != kernel.createErrors.end() || taken) {
-        FakeSetLastError(taken ? ERROR_ALREADY_EXISTS : refused->second);
-        return FALSE;
-    }
+    if (refused != kernel.createErrors.end() || taken) return Fail(taken ? ERROR_ALREADY_EXISTS : refused->second);
     kernel.madeFolders[made] = sddl;
     return TRUE;
 }
@@ -400,10 +364,8 @@ BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES attributes) {
 BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR text, DWORD, PSECURITY_DESCRIPTOR* descriptor,
                                                           PULONG) {
     FakeRecordCall(L"ConvertStringSecurityDescriptorToSecurityDescriptorW(" + FakeQuoted(text) + L")");
-    if (kernel.securityDescriptorError != 0) {
-        FakeSetLastError(kernel.securityDescriptorError);
-        return FALSE;
-    }
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
+    if (kernel.securityDescriptorError != 0) return Fail(kernel.securityDescriptorError);
     const auto sddl = std::make_shared<std::wstring>(text);
     *descriptor = sddl.get();
     FakeLocalKeep(sddl.get(), sddl);

@@ -48,6 +48,7 @@ bool SameGuid(const std::wstring& a, const std::wstring& b) { return Upper(a) ==
 
 std::optional<UINT> Injected(const wchar_t* operation, const std::wstring& statement = L"",
                              UINT field = 0) {
+    if (const DWORD failure = FakeFailure()) return failure;
     for (const auto& f : msi.failures)
         if (f.operation == operation && (f.statement.empty() || f.statement == statement) &&
             (f.field == 0 || f.field == field))
@@ -115,21 +116,13 @@ std::wstring CodeOf(const std::wstring& path, const FakeMsiPackage& package, boo
     return L"";
 }
 
-// Text into a caller's buffer, as the installer gives it: as much as fits,
-// and ERROR_MORE_DATA with the length when it does not.
-UINT CopyOut(const std::wstring& value, LPWSTR valueBuffer, LPDWORD valueSize) {
-    const auto length = static_cast<DWORD>(value.size());
-    const DWORD capacity = *valueSize;
-    *valueSize = length;
-    if (length >= capacity) {
-        if (capacity > 0) {
-            std::wmemcpy(valueBuffer, value.c_str(), capacity - 1);
-            valueBuffer[capacity - 1] = L'\0';
-        }
-        return ERROR_MORE_DATA;
-    }
-    std::wmemcpy(valueBuffer, value.c_str(), length + 1);
-    return ERROR_SUCCESS;
+// Text into a caller's buffer, as the installer gives it: ERROR_MORE_DATA
+// with the length when it does not fit, and as much as fits (without cut,
+// nothing).
+UINT CopyOut(const std::wstring& value, LPWSTR valueBuffer, LPDWORD valueSize, bool cut = true) {
+    const FakeTextAnswer answer = FakeWriteText(valueBuffer, *valueSize, value, cut);
+    *valueSize = answer.length;
+    return answer.fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
 }
 
 bool KnownStatement(const std::wstring& sql, const FakeMsiPackage& package) {
@@ -223,8 +216,7 @@ UINT MsiEnumRelatedProductsW(LPCWSTR upgradeCode, DWORD reserved, DWORD productI
     for (const auto& product : msi.products) {
         if (!SameGuid(product.upgradeCode, upgradeCode)) continue;
         if (index++ != productIndex) continue;
-        const std::wstring code = Upper(product.productCode);
-        std::wmemcpy(productBuffer, code.c_str(), code.size() + 1);
+        FakeWriteText(productBuffer, 39, Upper(product.productCode));
         return ERROR_SUCCESS;
     }
     for (const auto& [code, end] : msi.enumerationEnd)
@@ -238,7 +230,6 @@ UINT MsiGetProductInfoW(LPCWSTR product, LPCWSTR property, LPWSTR valueBuffer, L
     if (auto code = Injected(L"MsiGetProductInfoW")) return *code;
     const FakeMsiProduct* found = FindProduct(product);
     if (found == nullptr) return kMsiUnknownProduct;
-    if (found->infoResult != ERROR_SUCCESS) return found->infoResult;
     const std::wstring name = property;
     const std::map<std::wstring, const std::wstring*> properties{
         {L"LocalPackage", &found->localPackage}, {L"InstalledProductName", &found->name},
@@ -246,15 +237,7 @@ UINT MsiGetProductInfoW(LPCWSTR product, LPCWSTR property, LPWSTR valueBuffer, L
         {L"PackageName", &found->packageName}};
     const auto known = properties.find(name);
     if (known == properties.end() || (name == L"PackageName" && known->second->empty())) return kMsiUnknownProperty;
-    const std::wstring& path = *known->second;
-    const auto length = static_cast<DWORD>(path.size());
-    if (length >= *valueSize) {
-        *valueSize = length;
-        return ERROR_MORE_DATA;
-    }
-    std::wmemcpy(valueBuffer, path.c_str(), length + 1);
-    *valueSize = length;
-    return ERROR_SUCCESS;
+    return CopyOut(*known->second, valueBuffer, valueSize, false);
 }
 
 UINT MsiOpenDatabaseW(LPCWSTR databasePath, LPCWSTR persist, MSIHANDLE* database) {
@@ -419,6 +402,7 @@ UINT MsiDatabaseCommit(MSIHANDLE database) {
 
 UINT MsiGetSummaryInformationW(MSIHANDLE database, LPCWSTR, UINT, MSIHANDLE* summaryInfo) {
     FakeRecordCall(L"MsiGetSummaryInformationW()");
+    if (const DWORD failure = FakeFailure()) return failure;
     const Object* db = Find(database, kMsiDatabaseKind);
     if (db == nullptr) return kMsiInvalidHandle;
     Object object;
@@ -432,6 +416,7 @@ UINT MsiGetSummaryInformationW(MSIHANDLE database, LPCWSTR, UINT, MSIHANDLE* sum
 UINT MsiSummaryInfoGetPropertyW(MSIHANDLE summaryInfo, UINT property, PUINT, int*, FILETIME*, LPWSTR valueBuffer,
                                 LPDWORD valueSize) {
     FakeRecordCall(L"MsiSummaryInfoGetPropertyW(" + std::to_wstring(property) + L")");
+    if (const DWORD failure = FakeFailure()) return failure;
     const Object* summary = Find(summaryInfo, kMsiSummaryKind);
     if (summary == nullptr || property != PID_REVNUMBER) return kMsiInvalidParameter;
     return CopyOut(summary->fields[0], valueBuffer, valueSize);

@@ -54,7 +54,6 @@ struct FakeMsiProduct {
     std::wstring upgradeCode;
     std::wstring productCode;   // as the package has it; the installer lists it in upper case
     std::wstring localPackage;  // path of the cached package (a key of FakeMsi::packages)
-    UINT infoResult = 0;        // non-zero: MsiGetProductInfoW fails with it
     UINT installFailure = 0;    // non-zero: the uninstall fails with it whatever the package
     // What an uninstall that removed the product returns: 0, or 3010 / 1641
     // when its package scheduled a restart.
@@ -63,6 +62,7 @@ struct FakeMsiProduct {
     std::wstring version = L"3.2.0";                 // VersionString
     std::wstring packageCode = kFakePackageCode;     // PackageCode
     std::wstring packageName = L"NrvScannerDriver.msi";  // PackageName ("": not registered)
+    bool operator==(const FakeMsiProduct&) const = default;
 };
 
 // A failure to inject: every call of operation (on a view or record of

@@ -1,6 +1,7 @@
 #include "fake/fake_platform.h"
 
-#include <numeric>
+#include <algorithm>
+#include <cwchar>
 
 namespace {
 
@@ -17,6 +18,9 @@ std::vector<void (*)()>& ProcessStates() {
 // The armed stop: calls left before it (0: none armed).
 std::size_t callsBeforeStop = 0;
 
+FakeFaultHook faultHook = nullptr;
+FakeFault currentFault;
+
 }  // namespace
 
 FakeCallLog& FakeCalls() {
@@ -25,16 +29,50 @@ FakeCallLog& FakeCalls() {
 }
 
 void FakeRecordCall(std::wstring call) {
-    FakeCalls().calls.push_back(std::move(call));
+    FakeFaultPoint(call);
+    if (FakeCalls().recording) FakeCalls().calls.push_back(std::move(call));
     if (callsBeforeStop != 0 && --callsBeforeStop == 0) throw FakeRunStopped{};
 }
 
-void FakeRecordRelease(std::wstring call) { FakeCalls().calls.push_back(std::move(call)); }
+void FakeRecordRelease(std::wstring call) {
+    if (FakeCalls().recording) FakeCalls().calls.push_back(std::move(call));
+}
+
+void FakeSetFaultHook(FakeFaultHook hook) { faultHook = hook; }
+
+DWORD FakeFaultPoint(std::wstring_view operation) {
+    currentFault = faultHook == nullptr ? FakeFault{} : faultHook(operation);
+    return currentFault.failure;
+}
+
+DWORD FakeFailure() { return currentFault.failure; }
+
+FakeTextAnswer FakeWriteText(wchar_t* buffer, std::size_t capacity, std::wstring_view text, bool cut) {
+    if (currentFault.text == FakeFault::Text::Other) text = currentFault.other;
+    FakeTextAnswer answer{text.size() < capacity, static_cast<DWORD>(text.size())};
+    if ((currentFault.text == FakeFault::Text::FillTerminated || currentFault.text == FakeFault::Text::FillUnterminated) &&
+        capacity > 0) {
+        // The text, then filler, to the buffer's last unit.
+        const std::size_t units = std::min(text.size(), capacity);
+        std::wmemcpy(buffer, text.data(), units);
+        std::wmemset(buffer + units, L'x', capacity - units);
+        const bool terminated = currentFault.text == FakeFault::Text::FillTerminated;
+        if (terminated) buffer[capacity - 1] = L'\0';
+        answer = {true, static_cast<DWORD>(terminated ? capacity - 1 : capacity)};
+    } else if (answer.fits || (cut && capacity > 0)) {
+        const std::size_t units = answer.fits ? text.size() : capacity - 1;
+        std::wmemcpy(buffer, text.data(), units);
+        buffer[units] = L'\0';
+    }
+    if (currentFault.size != 0) answer = {false, currentFault.size};
+    return answer;
+}
 
 void FakeStopAtCall(std::size_t n) { callsBeforeStop = n; }
 
 void FakeEndProcess() {
     callsBeforeStop = 0;
+    currentFault = FakeFault{};
     FakeCalls().openHandles.clear();
     for (auto forget : ProcessStates()) forget();
 }

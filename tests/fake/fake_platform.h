@@ -7,11 +7,13 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
 
 struct FakeCallLog {
+    bool recording = true;                     // false: calls are not kept (the benchmark)
     std::vector<std::wstring> calls;           // e.g. L"MsiSetInternalUI(2, null)"
     std::map<std::string, int> openHandles;    // kind -> currently open
     std::map<std::string, int> badCloses;      // kind -> closes of unknown handles
@@ -59,3 +61,32 @@ struct FakeResetRegistration {
 struct FakeProcessStateRegistration {
     explicit FakeProcessStateRegistration(void (*forget)()) { FakeRegisterProcessState(forget); }
 };
+
+// A fault injected into one call, as a faulty or hostile Windows might answer
+// (the fuzzer's; the unit tests inject none).
+struct FakeFault {
+    DWORD failure = 0;  // non-zero: the call fails with this code
+    // A text answer fills the whole buffer, its terminator in the last unit
+    // or nowhere, or is another text.
+    enum class Text { AsModelled, FillTerminated, FillUnterminated, Other } text = Text::AsModelled;
+    std::wstring other;
+    DWORD size = 0;     // non-zero: the text answered as too long, needing this length
+};
+// Asked at each operation's start; null (the default): every call as modelled.
+using FakeFaultHook = FakeFault (*)(std::wstring_view operation);
+void FakeSetFaultHook(FakeFaultHook hook);
+
+// Each operation starts with FakeRecordCall, which asks the hook, or with
+// FakeFaultPoint if the log leaves it out. The fault stays the call's:
+// FakeFailure is its code (0: none), FakeWriteText applies its text and size.
+DWORD FakeFaultPoint(std::wstring_view operation);
+DWORD FakeFailure();
+
+// A text answer in a caller's buffer of capacity units: the text and its
+// terminator when they fit; else nothing, or with cut as much as fits and a
+// terminator. length is the text's length, as the call reports it.
+struct FakeTextAnswer {
+    bool fits = false;
+    DWORD length = 0;
+};
+FakeTextAnswer FakeWriteText(wchar_t* buffer, std::size_t capacity, std::wstring_view text, bool cut = false);

@@ -47,6 +47,7 @@ FakeRegistry& TheFakeRegistry() { return registry; }
 LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM samDesired, PHKEY result) {
     FakeRecordCall(L"RegOpenKeyExW(" + KeyName(key) + L", " + FakeQuoted(subKey) + L", " +
                    std::to_wstring(options) + L", " + Hex(samDesired) + L")");
+    if (const DWORD failure = FakeFailure()) return static_cast<LONG>(failure);
     if (key != HKEY_LOCAL_MACHINE || subKey == nullptr) return kErrorInvalidHandle;
     if (registry.openError != 0) return registry.openError;
     const bool view32 = (samDesired & KEY_WOW64_32KEY) != 0 && (samDesired & kWow64_64Key) == 0;
@@ -61,6 +62,7 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM samDesired, P
 LONG RegDeleteKeyValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName) {
     FakeRecordCall(L"RegDeleteKeyValueW(" + KeyName(key) + L", " + FakeQuoted(subKey) + L", " +
                    FakeQuoted(valueName) + L")");
+    if (const DWORD failure = FakeFailure()) return static_cast<LONG>(failure);
     const auto opened = handles.open.find(key);
     if (opened == handles.open.end()) return kErrorInvalidHandle;
     if (registry.deleteStatus) return *registry.deleteStatus;
@@ -93,6 +95,7 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD typ
                         ? L"presence only"
                         : L"with buffers") +
                    L")");
+    if (const DWORD failure = FakeFailure()) return static_cast<LONG>(failure);
     const auto opened = handles.open.find(key);
     if (opened == handles.open.end()) return kErrorInvalidHandle;
     if (registry.queryStatus) return *registry.queryStatus;

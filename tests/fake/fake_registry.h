@@ -9,6 +9,7 @@
 
 struct FakeRegistryKey {
     std::map<std::wstring, std::wstring> values;  // name -> data
+    bool operator==(const FakeRegistryKey&) const = default;
 };
 
 struct FakeRegistry {

@@ -19,12 +19,14 @@ void AppendSid(std::vector<BYTE>& bytes, const std::wstring& sid) {
     Append(bytes, L'\0');
 }
 
-// The name a handle was opened by, after recording the call made on it.
+// The name a handle was opened by, after recording the call made on it;
+// null, the last error set, for no such handle or a failure injected.
 const std::wstring* Named(HANDLE handle, const std::wstring& call) {
     const std::wstring* const name = FakeOpenName(handle);
     FakeRecordCall(call + L"(" + FakeQuoted(name ? name->c_str() : nullptr) + L")");
-    if (name == nullptr) FakeSetLastError(6);  // ERROR_INVALID_HANDLE
-    return name;
+    const DWORD failure = name == nullptr ? 6 : FakeFailure();  // ERROR_INVALID_HANDLE
+    if (failure != 0) FakeSetLastError(failure);
+    return failure == 0 ? name : nullptr;
 }
 
 }  // namespace
@@ -33,7 +35,7 @@ const std::wstring* Named(HANDLE handle, const std::wstring& call) {
 DWORD GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID* owner, PSID*, PACL* dacl, PACL*,
                       PSECURITY_DESCRIPTOR* descriptor) {
     const std::wstring* const name = Named(handle, L"GetSecurityInfo");
-    if (name == nullptr) return 6;
+    if (name == nullptr) return GetLastError();
     const auto found = TheFakeKernel().security.find(*name);
     const FakeSecurity security = found == TheFakeKernel().security.end() ? FakeSecurity{} : found->second;
     const auto block = std::make_shared<std::vector<BYTE>>();
@@ -53,7 +55,10 @@ DWORD GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*
 }
 
 BOOL GetAce(PACL acl, DWORD index, LPVOID* ace) {
-    if (index >= acl->AceCount) return FALSE;
+    if (const DWORD failure = FakeFaultPoint(L"GetAce"); failure != 0 || index >= acl->AceCount) {
+        FakeSetLastError(failure != 0 ? failure : ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
     BYTE* entry = reinterpret_cast<BYTE*>(acl) + sizeof(ACL);
     for (DWORD i = 0; i < index; ++i) entry += reinterpret_cast<ACE_HEADER*>(entry)->AceSize;
     *ace = entry;
@@ -61,6 +66,10 @@ BOOL GetAce(PACL acl, DWORD index, LPVOID* ace) {
 }
 
 BOOL ConvertSidToStringSidW(PSID sid, LPWSTR* text) {
+    if (const DWORD failure = FakeFaultPoint(L"ConvertSidToStringSidW")) {
+        FakeSetLastError(failure);
+        return FALSE;
+    }
     const auto owned = std::make_shared<std::wstring>(static_cast<const wchar_t*>(sid));
     *text = owned->data();
     FakeLocalKeep(owned->data(), owned);
@@ -69,6 +78,10 @@ BOOL ConvertSidToStringSidW(PSID sid, LPWSTR* text) {
 
 BOOL OpenProcessToken(HANDLE, DWORD, PHANDLE token) {
     FakeRecordCall(L"OpenProcessToken()");
+    if (const DWORD failure = FakeFailure()) {
+        FakeSetLastError(failure);
+        return FALSE;
+    }
     *token = FakeOpenOther(L"token", "token");
     return TRUE;
 }
@@ -91,6 +104,10 @@ BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS, LPVOID informati
 
 BOOLEAN SystemFunction036(PVOID buffer, ULONG length) {
     FakeRecordCall(L"RtlGenRandom(" + std::to_wstring(length) + L")");
+    if (const DWORD failure = FakeFailure()) {
+        FakeSetLastError(failure);
+        return FALSE;
+    }
     for (ULONG i = 0; i < length; ++i) static_cast<BYTE*>(buffer)[i] = TheFakeKernel().nextRandomByte++;
     return TRUE;
 }
@@ -110,10 +127,8 @@ DWORD GetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD size, DWORD) {
     if (name == nullptr) return 0;
     const auto elsewhere = TheFakeKernel().finalPaths.find(*name);
     const std::wstring final = L"\\\\?\\" + (elsewhere == TheFakeKernel().finalPaths.end() ? *name : elsewhere->second);
-    const auto length = static_cast<DWORD>(final.size());
-    if (length + 1 > size) return length + 1;  // the size needed, terminator included
-    std::wmemcpy(path, final.c_str(), length + 1);
-    return length;
+    const FakeTextAnswer answer = FakeWriteText(path, size, final);
+    return answer.fits ? answer.length : answer.length + 1;  // too small: the size needed
 }
 
 // Only the deletion of a folder, done at once (Windows deletes it at the close).

@@ -63,9 +63,11 @@ OpenSet* FindSet(HDEVINFO set) {
     return open == setupapi.openSets.end() ? nullptr : &open->second;
 }
 
-BOOL Fail(DWORD error) {
+// A failure: the last error set, and the call's failure result.
+template <typename Result = BOOL>
+Result Fail(DWORD error, Result result = FALSE) {
     FakeSetLastError(error);
-    return FALSE;
+    return result;
 }
 
 // The node a record filled by SetupDiEnumDeviceInfo stands for (its Reserved
@@ -90,9 +92,7 @@ BOOL AnswerText(const FakeDeviceText& text, WCHAR* buffer, std::size_t capacity)
         std::wmemcpy(buffer, text.value.c_str(), std::min(capacity, text.value.size()));
         return TRUE;
     }
-    if (text.value.size() + 1 > capacity) return Fail(kErrorInsufficientBuffer);
-    std::wmemcpy(buffer, text.value.c_str(), text.value.size() + 1);
-    return TRUE;
+    return FakeWriteText(buffer, capacity, text.value).fits ? TRUE : Fail(kErrorInsufficientBuffer);
 }
 
 bool IsDriverProperty(const DEVPROPKEY& key) {
@@ -112,10 +112,8 @@ HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND par
                    L", " + std::to_wstring(flags) + L")");
     const std::wstring hardwareId = enumerator == nullptr ? L"" : enumerator;
     const FakeDeviceSetScript& script = setupapi.script.hardwareIds[hardwareId];
-    if (script.createError != 0) {
-        FakeSetLastError(script.createError);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (script.createError != 0 || FakeFailure() != 0)
+        return Fail(FakeFailure() != 0 ? FakeFailure() : script.createError, INVALID_HANDLE_VALUE);
     OpenSet open{hardwareId, {}};
     const bool presentOnly = (flags & DIGCF_PRESENT) != 0;
     for (std::size_t i = 0; i < script.nodes.size(); ++i)
@@ -128,9 +126,12 @@ HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND par
 
 BOOL SetupDiEnumDeviceInfo(HDEVINFO deviceInfoSet, DWORD memberIndex,
                            PSP_DEVINFO_DATA deviceInfoData) {
-    FakeRecordCall(L"SetupDiEnumDeviceInfo(" + SetName(deviceInfoSet) + L", " +
+    // The call's text only when it is kept: building it costs the benchmark most of its time.
+    FakeRecordCall(!FakeCalls().recording ? std::wstring(L"SetupDiEnumDeviceInfo")
+                                             : L"SetupDiEnumDeviceInfo(" + SetName(deviceInfoSet) + L", " +
                    std::to_wstring(memberIndex) + L", cbSize " +
                    std::to_wstring(deviceInfoData->cbSize) + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     OpenSet* open = FindSet(deviceInfoSet);
     if (open == nullptr) return Fail(kErrorInvalidHandle);
     if (deviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA)) return Fail(kErrorInvalidUserBuffer);
@@ -146,9 +147,11 @@ BOOL SetupDiEnumDeviceInfo(HDEVINFO deviceInfoSet, DWORD memberIndex,
 BOOL SetupDiGetDeviceInstanceIdW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
                                  PWSTR deviceInstanceId, DWORD deviceInstanceIdSize,
                                  PDWORD requiredSize) {
-    FakeRecordCall(L"SetupDiGetDeviceInstanceIdW(" + SetName(deviceInfoSet) + L", " +
+    FakeRecordCall(!FakeCalls().recording ? std::wstring(L"SetupDiGetDeviceInstanceIdW")
+                                             : L"SetupDiGetDeviceInstanceIdW(" + SetName(deviceInfoSet) + L", " +
                    NodeName(deviceInfoData) + L", " + std::to_wstring(deviceInstanceIdSize) +
                    L", " + (requiredSize == nullptr ? L"null" : L"size") + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     const FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
     if (node == nullptr) return Fail(kErrorInvalidUserBuffer);
     return AnswerText(node->instanceId, deviceInstanceId, deviceInstanceIdSize);
@@ -158,13 +161,15 @@ BOOL SetupDiGetDevicePropertyW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceIn
                                const DEVPROPKEY* propertyKey, DEVPROPTYPE* propertyType,
                                PBYTE propertyBuffer, DWORD propertyBufferSize,
                                PDWORD requiredSize, DWORD flags) {
-    FakeRecordCall(L"SetupDiGetDevicePropertyW(" + SetName(deviceInfoSet) + L", " +
+    FakeRecordCall(!FakeCalls().recording ? std::wstring(L"SetupDiGetDevicePropertyW")
+                                             : L"SetupDiGetDevicePropertyW(" + SetName(deviceInfoSet) + L", " +
                    NodeName(deviceInfoData) + L", " + FakeGuidText(propertyKey->fmtid) + L" " +
                    std::to_wstring(propertyKey->pid) + L", " +
                    (propertyType == nullptr ? L"null" : L"type") + L", " +
                    std::to_wstring(propertyBufferSize) + L", " +
                    (requiredSize == nullptr ? L"null" : L"size") + L", " + std::to_wstring(flags) +
                    L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     const FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
     if (node == nullptr) return Fail(kErrorInvalidUserBuffer);
     if (!IsDriverProperty(*propertyKey) || (propertyKey->pid != 5 && propertyKey->pid != 3))
@@ -177,8 +182,10 @@ BOOL SetupDiGetDevicePropertyW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceIn
 
 BOOL SetupDiCallClassInstaller(DI_FUNCTION installFunction, HDEVINFO deviceInfoSet,
                                PSP_DEVINFO_DATA deviceInfoData) {
-    FakeRecordCall(L"SetupDiCallClassInstaller(" + std::to_wstring(installFunction) + L", " +
+    FakeRecordCall(!FakeCalls().recording ? std::wstring(L"SetupDiCallClassInstaller")
+                                             : L"SetupDiCallClassInstaller(" + std::to_wstring(installFunction) + L", " +
                    SetName(deviceInfoSet) + L", " + NodeName(deviceInfoData) + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
     if (node == nullptr) return Fail(kErrorInvalidUserBuffer);
     if (node->removeError != 0) return Fail(node->removeError);
@@ -196,6 +203,7 @@ BOOL SetupDiSetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA dev
                                     PSP_DEVINSTALL_PARAMS_W deviceInstallParams) {
     FakeRecordCall(L"SetupDiSetDeviceInstallParamsW(" + SetName(deviceInfoSet) + L", " + NodeName(deviceInfoData) +
                    L", flags " + std::to_wstring(deviceInstallParams->Flags) + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
     if (node == nullptr || deviceInstallParams->cbSize != sizeof(SP_DEVINSTALL_PARAMS_W))
         return Fail(kErrorInvalidUserBuffer);
@@ -216,6 +224,7 @@ CONFIGRET CM_Get_DevNode_Status(PULONG status, PULONG problemNumber, DEVINST dev
     FakeRecordCall(L"CM_Get_DevNode_Status(" + std::wstring(status == nullptr ? L"null" : L"status") + L", " +
                    (problemNumber == nullptr ? L"null" : L"problem") + L", " + std::to_wstring(devInst) + L", " +
                    std::to_wstring(flags) + L")");
+    if (const DWORD failure = FakeFailure()) return failure;
     for (const auto& [id, script] : setupapi.script.hardwareIds)
         for (const FakeDeviceNode& node : script.nodes)
             if (!node.removed && node.devInst == devInst) {
@@ -228,9 +237,11 @@ CONFIGRET CM_Get_DevNode_Status(PULONG status, PULONG problemNumber, DEVINST dev
 
 BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
                                     PSP_DEVINSTALL_PARAMS_W deviceInstallParams) {
-    FakeRecordCall(L"SetupDiGetDeviceInstallParamsW(" + SetName(deviceInfoSet) + L", " +
+    FakeRecordCall(!FakeCalls().recording ? std::wstring(L"SetupDiGetDeviceInstallParamsW")
+                                             : L"SetupDiGetDeviceInstallParamsW(" + SetName(deviceInfoSet) + L", " +
                    NodeName(deviceInfoData) + L", cbSize " +
                    std::to_wstring(deviceInstallParams->cbSize) + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     const FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
     if (node == nullptr || deviceInstallParams->cbSize != sizeof(SP_DEVINSTALL_PARAMS_W))
         return Fail(kErrorInvalidUserBuffer);
@@ -250,9 +261,11 @@ BOOL SetupDiDestroyDeviceInfoList(HDEVINFO deviceInfoSet) {
 }
 
 BOOL SetupUninstallOEMInfW(PCWSTR infFileName, DWORD flags, PVOID reserved) {
-    FakeRecordCall(L"SetupUninstallOEMInfW(" + FakeQuoted(infFileName) + L", " +
+    FakeRecordCall(!FakeCalls().recording ? std::wstring(L"SetupUninstallOEMInfW")
+                                             : L"SetupUninstallOEMInfW(" + FakeQuoted(infFileName) + L", " +
                    std::to_wstring(flags) + L", " + (reserved == nullptr ? L"null" : L"reserved") +
                    L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
     const auto error = setupapi.script.uninstallErrors.find(infFileName);
     if (error != setupapi.script.uninstallErrors.end()) return Fail(error->second);
     setupapi.script.uninstalledInfs.push_back(infFileName);
@@ -260,6 +273,20 @@ BOOL SetupUninstallOEMInfW(PCWSTR infFileName, DWORD flags, PVOID reserved) {
     setupapi.script.infFiles.erase(L"C:\\windows\\inf\\" + std::wstring(infFileName));
     std::erase(TheFakeKernel().folders[L"C:\\windows\\inf"], std::wstring(infFileName));
     return TRUE;
+}
+
+FakeInfLine FakeModel(const std::wstring& hardwareId, std::vector<std::wstring> compatible) {
+    FakeInfLine line{L"%Scanner%", L"Install", hardwareId};
+    line.insert(line.end(), compatible.begin(), compatible.end());
+    return line;
+}
+
+FakeInf FakeInfOf(std::vector<std::pair<std::wstring, std::vector<FakeInfLine>>> models, FakeInfLine manufacturer) {
+    FakeInf inf;
+    inf.sections[L"Version"] = {{L"Signature", L"$Windows NT$"}};
+    inf.sections[L"Manufacturer"] = {std::move(manufacturer)};
+    for (auto& [name, lines] : models) inf.sections[name] = std::move(lines);
+    return inf;
 }
 
 void FakeStoreInf(const std::wstring& name, FakeInf inf) {
@@ -271,10 +298,9 @@ HINF SetupOpenInfFileW(PCWSTR fileName, PCWSTR infClass, DWORD infStyle, PUINT e
     FakeRecordCall(L"SetupOpenInfFileW(" + FakeQuoted(fileName) + L", " + FakeQuoted(infClass) + L", " +
                    std::to_wstring(infStyle) + L", " + (errorLine == nullptr ? L"null" : L"line") + L")");
     const auto file = setupapi.script.infFiles.find(fileName);
-    if (file == setupapi.script.infFiles.end() || file->second.openError != 0) {
-        FakeSetLastError(file == setupapi.script.infFiles.end() ? ERROR_FILE_NOT_FOUND : file->second.openError);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (const DWORD failure = FakeFailure()) return Fail(failure, INVALID_HANDLE_VALUE);
+    if (file == setupapi.script.infFiles.end() || file->second.openError != 0)
+        return Fail(file == setupapi.script.infFiles.end() ? ERROR_FILE_NOT_FOUND : file->second.openError, INVALID_HANDLE_VALUE);
     const std::uintptr_t number = nextInf++;
     openInfs[number] = OpenInf{fileName, {}};
     FakeHandleOpened("inf");
@@ -291,6 +317,7 @@ void SetupCloseInfFile(HINF infHandle) {
 }
 
 BOOL SetupFindFirstLineW(HINF infHandle, PCWSTR section, PCWSTR key, PINFCONTEXT context) {
+    if (const DWORD failure = FakeFaultPoint(L"SetupFindFirstLineW")) return Fail(failure);
     const auto open = openInfs.find(reinterpret_cast<std::uintptr_t>(infHandle) >> 4);
     if (open == openInfs.end() || section == nullptr) return Fail(kErrorInvalidHandle);
     if (key != nullptr) return Fail(87);  // the program never looks lines up by key
@@ -307,6 +334,7 @@ BOOL SetupFindFirstLineW(HINF infHandle, PCWSTR section, PCWSTR key, PINFCONTEXT
 }
 
 BOOL SetupFindNextLine(PINFCONTEXT contextIn, PINFCONTEXT contextOut) {
+    if (const DWORD failure = FakeFaultPoint(L"SetupFindNextLine")) return Fail(failure);
     const std::vector<FakeInfLine>* lines = ContextLines(contextIn);
     if (lines == nullptr) return Fail(kErrorInvalidHandle);
     if (contextIn->Line + 1 >= lines->size()) return Fail(static_cast<DWORD>(ERROR_LINE_NOT_FOUND));
@@ -317,13 +345,13 @@ BOOL SetupFindNextLine(PINFCONTEXT contextIn, PINFCONTEXT contextOut) {
 
 BOOL SetupGetStringFieldW(PINFCONTEXT context, DWORD fieldIndex, PWSTR returnBuffer,
                           DWORD returnBufferSize, PDWORD requiredSize) {
+    if (const DWORD failure = FakeFaultPoint(L"SetupGetStringFieldW")) return Fail(failure);
     const std::vector<FakeInfLine>* lines = ContextLines(context);
     if (lines == nullptr || context->Line >= lines->size()) return Fail(kErrorInvalidHandle);
     const FakeInfLine& line = (*lines)[context->Line];
     if (fieldIndex >= line.size()) return Fail(87);  // ERROR_INVALID_PARAMETER
     const std::wstring& field = line[fieldIndex];
-    if (requiredSize != nullptr) *requiredSize = static_cast<DWORD>(field.size() + 1);
-    if (field.size() + 1 > returnBufferSize) return Fail(kErrorInsufficientBuffer);
-    std::wmemcpy(returnBuffer, field.c_str(), field.size() + 1);
-    return TRUE;
+    const FakeTextAnswer answer = FakeWriteText(returnBuffer, returnBufferSize, field);
+    if (requiredSize != nullptr) *requiredSize = answer.length + 1;
+    return answer.fits ? TRUE : Fail(kErrorInsufficientBuffer);
 }

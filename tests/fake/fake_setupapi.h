@@ -6,17 +6,21 @@
 // gives an empty set, as the platform does on a machine without the scanner.
 #pragma once
 
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "fake/fake_platform.h"
 
+inline bool operator==(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
+
 // What one device query answers: the text, or the error it fails with.
 struct FakeDeviceText {
     std::wstring value;
     DWORD error = 0;          // non-zero: the query fails with this code
     bool terminated = true;   // false: written without a NUL (a faulty platform)
+    bool operator==(const FakeDeviceText&) const = default;
 };
 
 struct FakeDeviceNode {
@@ -35,12 +39,14 @@ struct FakeDeviceNode {
     bool removalWaitsForRestart = false;
     DWORD problem = 0;        // non-zero: CM_Get_DevNode_Status gives DN_HAS_PROBLEM and this code
     bool quietAtRemoval = false;  // DIF_REMOVE came in non-interactive mode, with DI_QUIETINSTALL
+    bool operator==(const FakeDeviceNode&) const = default;
 };
 
 struct FakeDeviceSetScript {
     DWORD createError = 0;    // non-zero: SetupDiGetClassDevsW fails with this code
     std::vector<FakeDeviceNode> nodes;  // the members, in index order
     DWORD endError = ERROR_NO_MORE_ITEMS;  // what enumerating past the last member gives
+    bool operator==(const FakeDeviceSetScript&) const = default;
 };
 
 // An INF file as SetupAPI reads it: sections by name (matched ignoring
@@ -50,6 +56,7 @@ using FakeInfLine = std::vector<std::wstring>;
 struct FakeInf {
     std::map<std::wstring, std::vector<FakeInfLine>> sections;
     DWORD openError = 0;  // non-zero: SetupOpenInfFileW fails with this code
+    bool operator==(const FakeInf&) const = default;
 };
 
 struct FakeSetupApi {
@@ -61,6 +68,12 @@ struct FakeSetupApi {
 };
 
 FakeSetupApi& TheFakeSetupApi();
+
+// A models line: a device listed under its hardware id and compatible ids.
+FakeInfLine FakeModel(const std::wstring& hardwareId, std::vector<std::wstring> compatible = {});
+// An INF whose Manufacturer section names Models with decorations.
+FakeInf FakeInfOf(std::vector<std::pair<std::wstring, std::vector<FakeInfLine>>> models,
+                  FakeInfLine manufacturer = {L"%Mfg%", L"Models", L"NTamd64", L"NTx86"});
 
 // Puts an INF file into the Windows INF folder (C:\windows\inf): listed by
 // FindFirstFileW and read by the INF functions.

@@ -135,22 +135,6 @@ protected:
     std::streambuf* oldCerr_ = nullptr;
 };
 
-FakeInfLine Model(const wchar_t* hardwareId, std::vector<std::wstring> compatible = {}) {
-    FakeInfLine line{L"%Scanner%", L"Install", hardwareId};
-    line.insert(line.end(), compatible.begin(), compatible.end());
-    return line;
-}
-
-// An INF whose Manufacturer section names Models with decorations.
-FakeInf Inf(std::vector<std::pair<std::wstring, std::vector<FakeInfLine>>> models,
-            FakeInfLine manufacturer = {L"%Mfg%", L"Models", L"NTamd64", L"NTx86"}) {
-    FakeInf inf;
-    inf.sections[L"Version"] = {{L"Signature", L"$Windows NT$"}};
-    inf.sections[L"Manufacturer"] = {std::move(manufacturer)};
-    for (auto& [name, lines] : models) inf.sections[name] = std::move(lines);
-    return inf;
-}
-
 FakeDeviceNode Node(const wchar_t* id, const wchar_t* inf, const wchar_t* version, bool attached) {
     FakeDeviceNode node;
     node.classGuid = kImageClass;
@@ -183,26 +167,26 @@ void PlantScannerMachine() {
     ids[L"USB\\VID_04A9&PID_0031"].nodes = {Node(L"USB\\VID_04A9&PID_0031\\X", L"oem3.inf", L"1", true)};
 
     const wchar_t* other = L"USB\\VID_04A9&PID_2222";
-    FakeStoreInf(L"oem10.inf", Inf({{L"Models.NTamd64", {Model(L"USB\\VID_7F3A&PID_0031")}}}));
+    FakeStoreInf(L"oem10.inf", FakeInfOf({{L"Models.NTamd64", {FakeModel(L"USB\\VID_7F3A&PID_0031")}}}));
     // Scanner packages without a node: a decorated section only, a revision
     // suffix in another letter case, a compatible id.
-    FakeStoreInf(L"oem20.inf", Inf({{L"Models.NTx86", {Model(L"usb\\vid_7f3a&pid_0042&REV_0100")}}}));
-    FakeStoreInf(L"OEM21.INF", Inf({{L"Models", {Model(L"USB\\VID_7F3A&PID_8064", {L"USB\\VID_7F3A&PID_0064"}),
-                                                  Model(L"")}}},
+    FakeStoreInf(L"oem20.inf", FakeInfOf({{L"Models.NTx86", {FakeModel(L"usb\\vid_7f3a&pid_0042&REV_0100")}}}));
+    FakeStoreInf(L"OEM21.INF", FakeInfOf({{L"Models", {FakeModel(L"USB\\VID_7F3A&PID_8064", {L"USB\\VID_7F3A&PID_0064"}),
+                                                  FakeModel(L"")}}},
                                    {L"%Mfg%", L"Models"}));
     // Shared: a scanner id beside another device's.
-    FakeStoreInf(L"oem22.inf", Inf({{L"Models.NTamd64", {Model(L"USB\\VID_7F3A&PID_0053")}},
-                                    {L"Models", {Model(other)}}}));
+    FakeStoreInf(L"oem22.inf", FakeInfOf({{L"Models.NTamd64", {FakeModel(L"USB\\VID_7F3A&PID_0053")}},
+                                    {L"Models", {FakeModel(other)}}}));
     // An id too long to be a scanner's is another device's: shared.
     // Not the scanners': another vendor, an id that only starts like one, a
     // file SetupAPI cannot read, a name not of the driver store.
-    FakeStoreInf(L"oem3.inf", Inf({{L"Models", {Model(other)}}}));
-    FakeStoreInf(L"oem30.inf", Inf({{L"Models", {Model(L"USB\\VID_7F3A&PID_00310")}}}));
-    FakeStoreInf(L"oem31.inf", Inf({{L"Models", {Model(L"USB\\VID_7F3A&PID_0058", {std::wstring(600, L'X')})}}}));
-    FakeInf unreadable = Inf({{L"Models", {Model(L"USB\\VID_7F3A&PID_0047")}}});
+    FakeStoreInf(L"oem3.inf", FakeInfOf({{L"Models", {FakeModel(other)}}}));
+    FakeStoreInf(L"oem30.inf", FakeInfOf({{L"Models", {FakeModel(L"USB\\VID_7F3A&PID_00310")}}}));
+    FakeStoreInf(L"oem31.inf", FakeInfOf({{L"Models", {FakeModel(L"USB\\VID_7F3A&PID_0058", {std::wstring(600, L'X')})}}}));
+    FakeInf unreadable = FakeInfOf({{L"Models", {FakeModel(L"USB\\VID_7F3A&PID_0047")}}});
     unreadable.openError = 0xE0000100;
     FakeStoreInf(L"oem32.inf", unreadable);
-    FakeStoreInf(L"oem.inf", Inf({{L"Models", {Model(L"USB\\VID_7F3A&PID_0047")}}}));
+    FakeStoreInf(L"oem.inf", FakeInfOf({{L"Models", {FakeModel(L"USB\\VID_7F3A&PID_0047")}}}));
 }
 
 const std::string kScannerInventory =
@@ -277,7 +261,7 @@ TEST_F(CheckAndQuietTest, CheckOnACleanMachineAndWhenAQueryFails) {
         {"INF folder unlistable", [] { TheFakeKernel().listError = 5; },
          Lines({"Can't list driver packages. Error: 5", "NRV-CHECK: INCOMPLETE"}), 2},
         {"INF folder listing broken off", [] {
-             FakeStoreInf(L"oem1.inf", Inf({}));
+             FakeStoreInf(L"oem1.inf", FakeInfOf({}));
              TheFakeKernel().endError = 59;
          },
          Lines({"Can't list driver packages. Error: 59", "NRV-CHECK: INCOMPLETE"}), 2},
@@ -405,7 +389,7 @@ TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
          },
          1603, "NRV-CHECK: FOUND products=1 mark=0 nodes=0 packages=0"},
         {"a package that cannot be removed", [] {
-             FakeStoreInf(L"oem7.inf", Inf({{L"Models", {Model(L"USB\\VID_7F3A&PID_0031")}}}));
+             FakeStoreInf(L"oem7.inf", FakeInfOf({{L"Models", {FakeModel(L"USB\\VID_7F3A&PID_0031")}}}));
              TheFakeSetupApi().uninstallErrors[L"oem7.inf"] = 5;
          },
          1603, "NRV-CHECK: FOUND products=0 mark=0 nodes=0 packages=1"},
