@@ -1,6 +1,5 @@
 #include "products/package_copy.h"
 
-#include <memory>
 
 #include "platform/ascii_case.h"
 #include "platform/local_memory.h"
