@@ -3,14 +3,28 @@
 # runs the clean-ups added with at_exit (the last added first).
 set -euo pipefail
 
-CHECK_FAILURES=0
 CHECK_SKIP=77
+# Each failure is also kept in a file and listed again when the test ends,
+# so that a check made in a subshell (a command substitution, a pipeline) or
+# under a redirection still fails the test and is still seen.
+CHECK_FAILURES_FILE=$(mktemp /tmp/nrv-check-failures-XXXXXX)
 
 check_ok() { echo "ok: $*"; }
 
 check_fail() {
-    echo "FAIL: $*"
-    CHECK_FAILURES=$((CHECK_FAILURES + 1))
+    echo "FAIL: $*" >&2
+    echo "FAIL: $*" >>"$CHECK_FAILURES_FILE"
+}
+
+check_failures() { grep -c '^FAIL: ' "$CHECK_FAILURES_FILE" || true; }
+
+# Lists the failures kept, once, as the test's last words; returns 1 if any.
+check_list_failures() {
+    [[ -s $CHECK_FAILURES_FILE ]] || return 0
+    echo "$(check_failures) check(s) failed:"
+    cat "$CHECK_FAILURES_FILE"
+    : >"$CHECK_FAILURES_FILE"
+    return 1
 }
 
 check_eq() {
@@ -30,10 +44,7 @@ check_bytes() {
 }
 
 check_done() {
-    if ((CHECK_FAILURES > 0)); then
-        echo "$CHECK_FAILURES check(s) failed"
-        exit 1
-    fi
+    check_list_failures || exit 1
     echo "all checks passed"
 }
 
@@ -106,7 +117,10 @@ check_run_cleanups() {
 # A command that fails outside a check ends the script (set -e): say which,
 # so that such an end is never silent.
 trap 'CHECK_STATUS=$?; [[ $- != *e* ]] || echo "FAIL: ended early: \"$BASH_COMMAND\" returned $CHECK_STATUS (line $LINENO of ${BASH_SOURCE[0]##*/})" >&2' ERR
-trap 'check_run_cleanups' EXIT
+# A failure kept but not listed yet (a test ended early) is listed, and fails
+# the test.
+trap 'CHECK_STATUS=$?; check_run_cleanups; check_list_failures || ((CHECK_STATUS)) || CHECK_STATUS=1
+      rm -f "$CHECK_FAILURES_FILE"; exit $CHECK_STATUS' EXIT
 
 # check_table KIND: the entries of one table of tests/data/tables.txt
 # (upgrade-code, hardware-id), one per line, in order.

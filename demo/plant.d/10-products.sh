@@ -6,6 +6,7 @@
 # maker's product. Each package blocks its own
 # uninstall with the action CheckDriverUninstallResult.
 set -euo pipefail
+trap 'echo "$(basename "$0"): \"$BASH_COMMAND\" exited $? (line $LINENO)" >&2' ERR
 packages=$NRV_DEMO_BUILD/packages
 bash "$NRV_DEMO_ROOT/tests/e2e/products/build_packages.sh" "$packages"
 

@@ -2,6 +2,7 @@
 # Demo machine: three scanner device nodes (two models, one of them without a
 # version) installed from two INF packages in the Windows INF folder.
 set -euo pipefail
+trap 'echo "$(basename "$0"): \"$BASH_COMMAND\" exited $? (line $LINENO)" >&2' ERR
 : "${NRV_FIXTURES:?}" "${NRV_WINE:?}" "${WINEPREFIX:?}"
 
 image='{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}'

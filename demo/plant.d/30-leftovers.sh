@@ -2,6 +2,7 @@
 # The driver's registry mark (32-bit view, beside a value that must stay) and
 # the Windows setup logs that the run copies next to its own log.
 set -euo pipefail
+trap 'echo "$(basename "$0"): \"$BASH_COMMAND\" exited $? (line $LINENO)" >&2' ERR
 : "${WINEPREFIX:?}" "${NRV_WINE:?}"
 
 key='HKLM\Software\NerovanDrv'

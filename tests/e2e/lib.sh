@@ -32,7 +32,24 @@ e2e_cleanup() {
     rm -rf "$E2E_WORK"
 }
 at_exit e2e_cleanup
-cp -a "$NRV_TEMPLATE_PREFIX" "$WINEPREFIX"
+# e2e_copy_prefix TEMPLATE PREFIX: a prefix of its own for the scenario. The
+# template is 1.3 GB, almost all of it PE images and language tables that
+# Wine only maps and nothing writes in place (an uninstall may only delete
+# one): the copy shares those with the template by hard links, and copies
+# every other file (registry, .ini, INF and log files, written in place). A
+# copy is then about 15 MB and half a second instead of 1.3 GB and 3 to 11 s:
+# four scenarios at a time no longer write 5 GB, which fails on a machine
+# short of disk (the copy failing a second into the scenario) and holds up
+# every Wine process of the machine on the disk meanwhile.
+e2e_copy_prefix() {
+    local shared=(\( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' -o -iname '*.sys' -o -iname '*.nls'
+        -o -iname '*.ocx' -o -iname '*.cpl' -o -iname '*.acm' -o -iname '*.ax' -o -iname '*.ds' \))
+    mkdir "$2"
+    (cd "$1" && find . -mindepth 1 ! \( -type f "${shared[@]}" \) -print0 |
+        tar --null --no-recursion -T - -cf -) | tar -C "$2" -xpf -
+    (cd "$1" && find . -type f "${shared[@]}" -print0 | xargs -0 -r cp -l --parents -t "$2")
+}
+e2e_copy_prefix "$NRV_TEMPLATE_PREFIX" "$WINEPREFIX"
 # The Windows of the prefix: win64, or win32 (32-bit Windows, one registry view).
 E2E_WINDOWS=win64
 if grep -qs '^#arch=win32' "$WINEPREFIX/system.reg"; then E2E_WINDOWS=win32; fi
@@ -49,23 +66,87 @@ e2e_unix_path() {
     echo "$WINEPREFIX/drive_c/${p//\\//}"
 }
 
-# Runs a Windows program of the tests (or any exe) in the prefix.
-e2e_wine() { timeout "$E2E_TIMEOUT" "$E2E_WINE" "$@"; }
+# e2e_step_failed WHAT RC OUTPUT_FILE: fails the scenario with the step, its
+# exit code (124: the step's time limit) and what it printed.
+e2e_step_failed() {
+    e2e_fail "$1 exited $2$( ((${2} == 124)) && echo " (after $E2E_TIMEOUT s)"); it printed:$(
+        [[ -s $3 ]] && printf '\n%s' "$(head -c 4000 "$3" | tr -d '\r' | sed 's/^/    | /')" || echo " nothing")"
+}
+
+# Wine's own error messages, for the steps of a scenario (not the program's
+# runs, whose standard error some scenarios compare): kept, and shown when a
+# step fails.
+E2E_STEP_WINEDEBUG=-all,err+all
+
+# Runs a Windows program of the tests (or any exe) in the prefix, a step that
+# must succeed. Its standard output goes where the caller sends it; when it
+# fails, the scenario fails with the command, its exit code and what it wrote
+# on standard error (with Wine's error messages).
+e2e_wine() {
+    local err rc=0
+    err=$(mktemp "$E2E_WORK/stderr-XXXXXX")
+    WINEDEBUG=$E2E_STEP_WINEDEBUG timeout "$E2E_TIMEOUT" "$E2E_WINE" "$@" 2>"$err" || rc=$?
+    ((rc == 0)) || e2e_step_failed "wine $*" "$rc" "$err"
+    rm -f "$err"
+    return "$rc"
+}
+
+# e2e_reg reg-ARGUMENT...: runs Wine's reg where "the key or value does not
+# exist" is an answer (a query or export of something a run may remove):
+# prints what reg printed and returns 0, or returns 1 when reg says it cannot
+# find the key or value. Any other failure (Wine not starting, a time limit)
+# fails the scenario with the command, its exit code and what it printed, and
+# returns 2.
+e2e_reg() {
+    local out err rc=0
+    out=$(mktemp "$E2E_WORK/reg-XXXXXX")
+    err=$(mktemp "$E2E_WORK/stderr-XXXXXX")
+    WINEDEBUG=$E2E_STEP_WINEDEBUG timeout "$E2E_TIMEOUT" "$E2E_WINE" reg "$@" >"$out" 2>"$err" || rc=$?
+    if ((rc == 0)); then
+        cat "$out"
+    elif ((rc == 1)) && [[ $(tr -d '\r' <"$out" | grep -Ev '^$|^[0-9a-f]{4}:(err|fixme|warn|trace):') =~ \
+        ^"reg: Unable to find the specified registry "(key|value)$ ]]; then
+        :
+    else
+        cat "$err" >>"$out"
+        e2e_step_failed "wine reg $*" "$rc" "$out"
+        rc=2
+    fi
+    rm -f "$out" "$err"
+    return "$rc"
+}
 
 # e2e_run_stdin DIR [OPTION...]: runs the cleanup (with the options) in
 # working directory DIR, reading this call's standard input; sets E2E_RC and
 # E2E_CONSOLE (a file). Standard error (Wine's traces, with WINEDEBUG) goes to
-# the file E2E_STDERR if set.
+# the file E2E_STDERR if set; otherwise whatever reaches it is passed on, with
+# the exit code, for the log.
+#
+# Wine's background processes of the prefix (explorer, the services) are
+# started by the program's process and write to its standard error too: under
+# load, one shut down while it was still starting (the program had already
+# ended, after its usage) crashed, and Wine's "wine: Unhandled page fault ..."
+# line landed in the middle of the program's usage. Such "wine: " lines are
+# Wine's, never the program's: they are taken out of E2E_STDERR and shown
+# apart. A crash of the program itself still shows in its exit code.
 e2e_run_stdin() {
-    local dir=$1
+    local dir=$1 err=${E2E_STDERR:-$E2E_WORK/stderr-run.txt} wine_lines
     shift
     mkdir -p "$dir"
-    E2E_CONSOLE=$E2E_WORK/console-$RANDOM.bin
+    E2E_CONSOLE=$(mktemp "$E2E_WORK/console-XXXXXX")
     set +e
-    (cd "$dir" && timeout "$E2E_TIMEOUT" "$E2E_WINE" "$E2E_EXE" "$@" >"$E2E_CONSOLE" 2>"${E2E_STDERR:-/dev/null}")
+    (cd "$dir" && timeout "$E2E_TIMEOUT" "$E2E_WINE" "$E2E_EXE" "$@" >"$E2E_CONSOLE" 2>"$err")
     E2E_RC=$?
     set -e
     e2e_wait
+    if [[ -n ${E2E_STDERR-} ]] && wine_lines=$(grep -a '^wine: ' "$err"); then
+        echo "Wine's own lines during the run $* (exit code $E2E_RC), not the program's:" >&2
+        sed 's/^/    | /' <<<"$wine_lines" >&2
+        sed -i '/^wine: /d' "$err"
+    elif [[ -z ${E2E_STDERR-} && -s $err ]]; then
+        echo "standard error of the run $* (exit code $E2E_RC):" >&2
+        tr -d '\r' <"$err" | sed 's/^/    | /' >&2
+    fi
 }
 
 # e2e_run ANSWER DIR [OPTION...]: the same with ANSWER (printf format) piped in.
@@ -127,8 +208,21 @@ e2e_plant_demo() {
     export NRV_DEMO_ROOT NRV_DEMO_BUILD=$E2E_WORK/demo NRV_WINE=$E2E_WINE NRV_FIXTURES NRV_WINESERVER
     NRV_DEMO_ROOT=$(cd "$NRV_E2E_DIR/../.." && pwd)
     for plant in "$NRV_DEMO_ROOT"/demo/plant.d/*.sh; do
-        bash "$plant" >/dev/null || e2e_fail "planting $(basename "$plant")"
+        e2e_script "planting $(basename "$plant")" "$plant" >/dev/null
     done
+}
+
+# e2e_script WHAT SCRIPT: runs a shell script of Wine steps, its output kept;
+# when it fails, the scenario fails with WHAT, its exit code and all it
+# printed (the script's own trap names the command that failed).
+e2e_script() {
+    local out rc=0
+    out=$(mktemp "$E2E_WORK/script-XXXXXX")
+    WINEDEBUG=$E2E_STEP_WINEDEBUG bash "$2" >"$out" 2>&1 || rc=$?
+    ((rc == 0)) || e2e_step_failed "$1" "$rc" "$out"
+    cat "$out"
+    rm -f "$out"
+    return "$rc"
 }
 
 # e2e_demo_files RUN_LOG: the files a cleanup of the demo machine leaves in
@@ -259,10 +353,11 @@ e2e_plant_other_makers_package() {
 # e2e_snapshot: prints what a run could change of the scanner's traces: the
 # registry keys of the mark, the device nodes and the installed products (each
 # view), the nodes under the hardware ids as SetupAPI lists them, and the INF
-# folder and the installer's package cache with checksums. Needs
-# expected_clean_machine.sh.
+# folder and the installer's package cache with checksums. A key that does not
+# exist reads "no key"; an export that fails otherwise fails the scenario with
+# its reason and the snapshot returns 1. Needs expected_clean_machine.sh.
 e2e_snapshot() {
-    local views=(64 32) key view i=0 args=() id snap=$E2E_WORK/snapshot
+    local views=(64 32) key view i=0 args=() id snap=$E2E_WORK/snapshot rc status=0
     mkdir -p "$snap"
     [[ $E2E_WINDOWS == win32 ]] && views=(32)
     for key in 'HKLM\Software\NerovanDrv' 'HKLM\System\CurrentControlSet\Enum\USB' \
@@ -270,30 +365,36 @@ e2e_snapshot() {
         for view in "${views[@]}"; do
             rm -f "$snap/$i.reg"
             echo "== $key ($view)"
-            if [[ $E2E_WINDOWS == win32 ]]; then
-                e2e_wine reg export "$key" "Z:${snap//\//\\}\\$i.reg" /y >/dev/null 2>&1 || echo "no key"
-            else
-                e2e_wine reg export "$key" "Z:${snap//\//\\}\\$i.reg" "/reg:$view" /y >/dev/null 2>&1 || echo "no key"
-            fi
-            [[ -f $snap/$i.reg ]] && iconv -f UTF-16LE -t UTF-8 "$snap/$i.reg"
+            args=(export "$key" "Z:${snap//\//\\}\\$i.reg" /y)
+            [[ $E2E_WINDOWS == win32 ]] || args+=("/reg:$view")
+            rc=0
+            e2e_reg "${args[@]}" >/dev/null || rc=$?
+            case $rc in
+            0) iconv -f UTF-16LE -t UTF-8 "$snap/$i.reg" ;;
+            1) echo "no key" ;;
+            *) echo "export failed"; status=1 ;;
+            esac
             i=$((i + 1))
         done
     done
+    args=()
     for id in "${E2E_HARDWARE_IDS[@]}"; do args+=("nodes:$id"); done
     echo "== nodes"
-    e2e_wine "$NRV_FIXTURES/devices_fixture.exe" report "${args[@]}" | tr -d '\r'
+    e2e_wine "$NRV_FIXTURES/devices_fixture.exe" report "${args[@]}" | tr -d '\r' || status=1
     echo "== INF folder"
     (cd "$(e2e_unix_path 'C:\windows\inf')" && find . -type f -exec md5sum {} + | LC_ALL=C sort -k2)
     echo "== package cache"
     (cd "$(e2e_unix_path 'C:\windows\Installer')" && find . -type f -exec md5sum {} + | LC_ALL=C sort -k2)
+    return "$status"
 }
 
 # e2e_expect_unchanged WHAT BEFORE: passes if e2e_snapshot now prints the
 # file BEFORE (its earlier output), else fails with the difference.
 e2e_expect_unchanged() {
     local now=$E2E_WORK/snapshot-now.txt
-    e2e_snapshot >"$now"
-    if cmp -s "$2" "$now"; then
+    if ! e2e_snapshot >"$now"; then
+        e2e_fail "$1: the snapshot could not be taken (above)"
+    elif cmp -s "$2" "$now"; then
         e2e_pass "$1"
     else
         e2e_fail "$1: the machine changed (- before, + now)"

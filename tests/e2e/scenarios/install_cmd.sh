@@ -31,10 +31,10 @@ logs=$(e2e_unix_path 'C:\windows\logs')/NrvDriverCleanup
 
 # run_install [COMMAND [ARGUMENT]]: runs COMMAND, then cmd /c ARGUMENT (by
 # default "<kit>\install.cmd"), in a batch that prints install.cmd's exit
-# code (the shell sees only its low byte); sets EXIT and OUTPUT (install.cmd's
-# lines before the program's banner).
+# code (the shell sees only its low byte) and ends with 0; sets EXIT and
+# OUTPUT (install.cmd's lines before the program's banner).
 run_install() {
-    printf '@echo off\r\n%s\r\ncmd /c %s\r\necho EXIT=%%ERRORLEVEL%%\r\n' \
+    printf '@echo off\r\n%s\r\ncmd /c %s\r\necho EXIT=%%ERRORLEVEL%%\r\nexit /b 0\r\n' \
         "${1:-rem}" "${2:-\"$kit\\install.cmd\"}" >"$(e2e_unix_path 'C:\run.cmd')"
     (cd "$E2E_WORK" && e2e_wine cmd /c 'C:\run.cmd' | tr -d '\r' >"$E2E_WORK/install.txt") || true
     e2e_wait

@@ -10,14 +10,15 @@ source "$NRV_E2E_DIR/expected_clean_machine.sh"
 key='HKLM\Software\NerovanDrv'
 reg_add() { e2e_wine reg add "$key" /v "$1" /d "$2" /reg:"$3" /f >/dev/null; }
 # The key's values in one view ("name=data" per line, sorted), or "no key";
-# any other failure of reg itself is shown as it is, not taken for "no key".
+# any other failure of reg itself fails the scenario (e2e_reg).
 reg_values() {
-    local out
-    if ! out=$(e2e_wine reg query "$key" /reg:"$1" 2>&1); then
-        [[ $out == *"Unable to find the specified registry key"* ]] && echo "no key" || echo "reg failed: ${out//$'\r'/}"
-        return
-    fi
-    awk '$2 ~ /^REG_/ {print $1 "=" $3}' <<<"${out//$'\r'/}" | LC_ALL=C sort
+    local out rc=0
+    out=$(e2e_reg query "$key" /reg:"$1") || rc=$?
+    case $rc in
+    0) awk '$2 ~ /^REG_/ {print $1 "=" $3}' <<<"${out//$'\r'/}" | LC_ALL=C sort ;;
+    1) echo "no key" ;;
+    *) echo "reg failed" ;;
+    esac
 }
 
 # run_and_check NAME REGISTRY_REPORT: one consenting run; the console and the

@@ -13,12 +13,12 @@ node='USB\VID_7F3A&PID_0031\NRV0001'
 key='HKLM\Software\NerovanDrv'
 e2e_wine "$fixture" plant "node:$node,{6BDD1FC6-810F-11D0-BEC7-08002BE2092F},oem9.inf,3.2.0.1" \
     inf:oem9.inf || e2e_fail "planting the device node"
-timeout "$E2E_TIMEOUT" "$NRV_WINE64" reg add "$key" /v DriverName /d nrvscan /reg:32 /f >/dev/null
+E2E_WINE=$NRV_WINE64 e2e_wine reg add "$key" /v DriverName /d nrvscan /reg:32 /f >/dev/null
 printf 'setup log\r\n' >"$(e2e_unix_path 'C:\windows\setupapi.log')"
 
 what_exists() {
     e2e_wine "$fixture" report 'nodes:USB\VID_7F3A&PID_0031' inf:oem9.inf | tr -d '\r'
-    timeout "$E2E_TIMEOUT" "$NRV_WINE64" reg query "$key" /v DriverName /reg:32 2>/dev/null |
+    E2E_WINE=$NRV_WINE64 e2e_reg query "$key" /v DriverName /reg:32 |
         tr -d '\r' | awk '$2 == "REG_SZ" {print "mark " $3}'
 }
 planted=$(printf '%s\n' "node $node" 'inf oem9.inf' 'mark nrvscan')
