@@ -5,6 +5,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "fake/fake_eventlog.h"
 #include "fake/fake_kernel.h"
 #include "fake/fake_msi.h"
 #include "fake/fake_registry.h"
@@ -120,7 +121,8 @@ protected:
         for (const wchar_t* prefix :
              {L"MsiSetInternalUI", L"MsiEnableLogW", L"MsiInstallProductW",
               L"RegDeleteKeyValueW", L"SetupDiCallClassInstaller", L"SetupUninstallOEMInfW",
-              L"DeleteFileW", L"SetCurrentDirectoryW", L"CreateDirectoryW", L"RemoveDirectoryW"})
+              L"DeleteFileW", L"SetCurrentDirectoryW", L"CreateDirectoryW", L"RemoveDirectoryW",
+              L"RegisterEventSourceW"})
             for (const auto& call : FakeCallsStartingWith(prefix)) changes.push_back(call);
         for (const auto& call : FakeCallsStartingWith(L"MsiOpenDatabaseW"))
             if (!call.ends_with(L", 0)")) changes.push_back(call);  // not read-only
@@ -312,6 +314,11 @@ std::string ReadFile(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+std::string VerdictOf(const std::string& lines) {
+    const std::string verdict = lines.substr(lines.find("NRV-CHECK: "));
+    return verdict.substr(0, verdict.find('\n'));
+}
+
 const std::string kWarnings =
     Lines({"NOTE: Make sure that you connect Nerovan scanner to computer at least once.", "",
            "PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!"});
@@ -326,8 +333,13 @@ TEST_F(CheckAndQuietTest, QuietRemovesWithoutAskingAlsoThePackagesNoDeviceNamesT
     EXPECT_EQ(UnreadInput(), "n\n");
     EXPECT_EQ(FakeCallsStartingWith(L"SetCurrentDirectoryW").size(), 1u);
     const std::string log = ReadFile(logs / RunLogName());
-    EXPECT_EQ(Console(), kBanner + kWarnings + log.substr(kBanner.size()))
-        << "no question, no pause; the report on both";
+    const std::string header = Lines({"Started: 2026-12-06 04:10:36",
+                                      "Command line: \"C:\\Kit Folder\\NrvDriverCleanupx64.exe\" /quiet"});
+    ASSERT_TRUE(log.starts_with(header + kBanner)) << log;
+    ASSERT_TRUE(log.ends_with("NRV-CHECK: CLEAN\nExit code: 0\n")) << log;
+    const std::string report = log.substr(header.size(), log.size() - header.size() - 13);
+    EXPECT_EQ(Console(), kBanner + kWarnings + report.substr(kBanner.size()))
+        << "no question, no pause; the report on both, the verdict last";
     const std::string tail = Lines({
         "Remove driver package for inf file: oem10.inf", "Device inf file has removed successfully",
         "Windows driver package kept: usbscan.inf",
@@ -335,7 +347,20 @@ TEST_F(CheckAndQuietTest, QuietRemovesWithoutAskingAlsoThePackagesNoDeviceNamesT
         "Remove driver package for inf file: oem20.inf", "Device inf file has removed successfully",
         "", "Shared driver package kept: oem22.inf", "Shared driver package kept: oem31.inf",
         "NRV-CHECK: CLEAN"});
-    EXPECT_TRUE(log.ends_with(tail)) << log;
+    EXPECT_TRUE(report.ends_with(tail)) << report;
+    // One event: the verdict, the exit code, the command line, the run log's
+    // full path and the inventory's lines.
+    std::wstring inventory;
+    for (const char c : tail.substr(tail.find("Shared driver package kept: oem22.inf")))
+        inventory += c == '\n' ? std::wstring(L"\r\n") : std::wstring(1, static_cast<wchar_t>(c));
+    inventory.resize(inventory.size() - 2);
+    ASSERT_EQ(TheFakeEventLog().events.size(), 1u);
+    const FakeEvent& event = TheFakeEventLog().events[0];
+    EXPECT_EQ(event.source, L"NrvDriverCleanup");
+    EXPECT_EQ(event.type, EVENTLOG_INFORMATION_TYPE);
+    EXPECT_EQ(event.id, 1000u);
+    EXPECT_EQ(event.strings, (std::vector<std::wstring>{L"NRV-CHECK: CLEAN", L"0", TheFakeKernel().commandLine,
+                                                        logs.wstring() + L"\\" + RunLogName(), inventory}));
     EXPECT_EQ(TheFakeSetupApi().uninstalledInfs,
               (std::vector<std::wstring>{L"oem10.inf", L"OEM21.INF", L"oem20.inf"}));
     EXPECT_EQ(TheFakeMsi().products.size(), 1u) << "only the other vendor's product is left";
@@ -349,9 +374,13 @@ TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
         void (*script)();
         int exitCode;
         const char* last;
+        WORD eventType = EVENTLOG_WARNING_TYPE;
+        DWORD eventId = 1001;  // 0: none written
     };
     const Case cases[] = {
-        {"nothing there", [] {}, 0, "NRV-CHECK: CLEAN"},
+        {"nothing there", [] {}, 0, "NRV-CHECK: CLEAN", EVENTLOG_INFORMATION_TYPE, 1000},
+        {"the event log refuses the event", [] { TheFakeEventLog().registerError = 5; }, 0,
+         "NRV-CHECK: CLEAN\nCan't write the run's event. Error: 5", 0, 0},
         {"a removal that needs a restart", [] {
              FakeMsiInstallProduct(L"{8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}", L"{8C2F6A19-0000-0000-0000-000000000001}",
                                    L"C:\\1.msi", FakeMsiPackage{});
@@ -380,20 +409,21 @@ TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
                                    L"C:\\2.msi", FakeMsiPackage{});
              TheFakeMsi().products.back().installFailure = 1603;
          },
-         1618, "NRV-CHECK: FOUND products=2 mark=0 nodes=0 packages=0"},
+         1618, "NRV-CHECK: FOUND products=2 mark=0 nodes=0 packages=0", EVENTLOG_WARNING_TYPE, 1002},
         {"a product that cannot be removed", [] {
              FakeMsiInstallProduct(L"{8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}", L"{8C2F6A19-0000-0000-0000-000000000001}",
                                    L"C:\\1.msi", FakeMsiPackage{});
              TheFakeMsi().products.back().installFailure = 1603;
              TheFakeMsi().products.back().removedResult = ERROR_SUCCESS_REBOOT_REQUIRED;
          },
-         1603, "NRV-CHECK: FOUND products=1 mark=0 nodes=0 packages=0"},
+         1603, "NRV-CHECK: FOUND products=1 mark=0 nodes=0 packages=0", EVENTLOG_ERROR_TYPE, 1003},
         {"a package that cannot be removed", [] {
              FakeStoreInf(L"oem7.inf", FakeInfOf({{L"Models", {FakeModel(L"USB\\VID_7F3A&PID_0031")}}}));
              TheFakeSetupApi().uninstallErrors[L"oem7.inf"] = 5;
          },
-         1603, "NRV-CHECK: FOUND products=0 mark=0 nodes=0 packages=1"},
-        {"what is left cannot be told", [] { TheFakeKernel().listError = 5; }, 1603, "NRV-CHECK: INCOMPLETE"},
+         1603, "NRV-CHECK: FOUND products=0 mark=0 nodes=0 packages=1", EVENTLOG_ERROR_TYPE, 1003},
+        {"what is left cannot be told", [] { TheFakeKernel().listError = 5; }, 1603, "NRV-CHECK: INCOMPLETE",
+         EVENTLOG_ERROR_TYPE, 1003},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -401,7 +431,14 @@ TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
         SetUp();
         c.script();
         EXPECT_EQ(RunProgram({L"-Quiet"}, false), c.exitCode);
-        EXPECT_TRUE(RunLogText().ends_with(std::string(c.last) + "\n")) << RunLogText();
+        EXPECT_TRUE(RunLogText().ends_with(std::string(c.last) + "\nExit code: " + std::to_string(c.exitCode) + "\n"))
+            << RunLogText();
+        EXPECT_TRUE(Console().ends_with(VerdictOf(c.last) + "\n")) << "the verdict stays the console's last line";
+        ASSERT_EQ(TheFakeEventLog().events.size(), c.eventId == 0 ? 0u : 1u);
+        if (c.eventId == 0) continue;
+        EXPECT_EQ(TheFakeEventLog().events[0].type, c.eventType);
+        EXPECT_EQ(TheFakeEventLog().events[0].id, c.eventId);
+        EXPECT_EQ(TheFakeEventLog().events[0].strings[1], std::to_wstring(c.exitCode));
         for (const auto& node : TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0031"].nodes)
             EXPECT_TRUE(node.quietAtRemoval) << "no installer may wait for a user";
     }
@@ -498,7 +535,8 @@ TEST_F(CheckAndQuietTest, ARunCutOffAfterAnyCallIsFinishedByTheNextQuietRun) {
             ++TheFakeKernel().tickCount;  // the next run's log gets a name of its own
             const int exitCode = RunProgram({L"/quiet"}, false);
             EXPECT_TRUE(exitCode == 0 || exitCode == 3010) << exitCode;
-            EXPECT_TRUE(RunLogText().ends_with("NRV-CHECK: CLEAN\n")) << RunLogText();
+            EXPECT_TRUE(RunLogText().ends_with("NRV-CHECK: CLEAN\nExit code: " + std::to_string(exitCode) + "\n"))
+                << RunLogText();
             EXPECT_EQ(MachineState(), finished);
         }
         EXPECT_TRUE(stoppedBetweenProductsOfOneUpgradeCode);
@@ -511,6 +549,11 @@ TEST_F(CheckAndQuietTest, LogFolderThatCannotBeEnteredIsAnUnwritableWorkingDirec
     EXPECT_FALSE(RunLogIsOpen());
     EXPECT_TRUE(std::filesystem::is_empty(dir_));
     EXPECT_TRUE(FakeCallsStartingWith(L"MsiSetInternalUI").empty());
+    ASSERT_EQ(TheFakeEventLog().events.size(), 1u) << "a run that could not start its passes";
+    EXPECT_EQ(TheFakeEventLog().events[0].type, EVENTLOG_ERROR_TYPE);
+    EXPECT_EQ(TheFakeEventLog().events[0].id, 1004u);
+    EXPECT_EQ(TheFakeEventLog().events[0].strings,
+              (std::vector<std::wstring>{L"Can't create log file", L"-1", TheFakeKernel().commandLine, L"none", L""}));
 }
 
 }  // namespace
