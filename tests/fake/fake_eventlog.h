@@ -1,23 +1,11 @@
-// Fake event logging (advapi32): the events the program reports.
+// Fake event logging (advapi32): each event reported is in the call record,
+// ReportEventW(type, category, id, "string", ...).
 #pragma once
-
-#include <string>
-#include <vector>
 
 #include "fake/fake_platform.h"
 
-struct FakeEvent {
-    std::wstring source;
-    WORD type;
-    DWORD id;
-    std::vector<std::wstring> strings;
-};
-
 struct FakeEventLog {
-    std::vector<FakeEvent> events;  // written, in order
-    // Non-zero: RegisterEventSourceW, or ReportEventW, fails with this code.
-    DWORD registerError = 0;
-    DWORD reportError = 0;
+    DWORD registerError = 0;  // non-zero: RegisterEventSourceW fails with it
 };
 
 FakeEventLog& TheFakeEventLog();
