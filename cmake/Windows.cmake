@@ -65,8 +65,16 @@ target_link_options(nrv_cleanup PRIVATE -municode -static -static-libgcc -static
 add_custom_command(TARGET nrv_cleanup POST_BUILD
     COMMAND bash ${CMAKE_SOURCE_DIR}/cmake/strip_program.sh ${CMAKE_OBJCOPY} $<TARGET_FILE:nrv_cleanup>
     VERBATIM)
+# The message table of the program's events, from run_events.mc, beside the
+# resource script that includes it.
+string(REGEX REPLACE "g\\+\\+$" "windmc" NRV_WINDMC ${CMAKE_CXX_COMPILER})
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/resources/run_events.rc ${CMAKE_BINARY_DIR}/resources/MSG00409.bin
+    COMMAND ${NRV_WINDMC} -h . -r . ${CMAKE_SOURCE_DIR}/src/run/run_events.mc
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/resources
+    DEPENDS ${CMAKE_SOURCE_DIR}/src/run/run_events.mc VERBATIM)
 set_property(SOURCE ${NRV_RESOURCES} APPEND PROPERTY OBJECT_DEPENDS
-    ${CMAKE_BINARY_DIR}/resources/NrvDriverCleanup.manifest)
+    ${CMAKE_BINARY_DIR}/resources/NrvDriverCleanup.manifest
+    ${CMAKE_BINARY_DIR}/resources/run_events.rc ${CMAKE_BINARY_DIR}/resources/MSG00409.bin)
 
 # Windows-only helper programs the end-to-end tests use (fixtures that plant
 # or inspect state inside a Wine prefix).

@@ -231,6 +231,9 @@ enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
 #define ERROR_LINE_NOT_FOUND 0xE0000102L
 #define ERROR_SUCCESS_REBOOT_INITIATED 1641L
 #define ERROR_SUCCESS_REBOOT_REQUIRED 3010L
+#define EVENTLOG_ERROR_TYPE 0x0001
+#define EVENTLOG_WARNING_TYPE 0x0002
+#define EVENTLOG_INFORMATION_TYPE 0x0004
 #define INVALID_HANDLE_VALUE ((HANDLE)(std::intptr_t)-1)
 #define HKEY_LOCAL_MACHINE ((HKEY)(std::uintptr_t)0x80000002)
 #define KEY_READ 0x20019
@@ -403,6 +406,10 @@ BOOL GetAce(PACL acl, DWORD aceIndex, LPVOID* ace);
 BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token);
 BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS tokenInformationClass,
                          LPVOID tokenInformation, DWORD tokenInformationLength, PDWORD returnLength);
+HANDLE RegisterEventSourceW(LPCWSTR serverName, LPCWSTR sourceName);
+BOOL ReportEventW(HANDLE eventLog, WORD type, WORD category, DWORD eventId, PSID userSid,
+                  WORD numStrings, DWORD dataSize, LPCWSTR* strings, LPVOID rawData);
+BOOL DeregisterEventSource(HANDLE eventLog);
 // RtlGenRandom, exported by advapi32.dll under this name.
 BOOLEAN SystemFunction036(PVOID randomBuffer, ULONG randomBufferLength);
 #define RtlGenRandom SystemFunction036

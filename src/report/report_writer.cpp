@@ -1,6 +1,7 @@
 #include "report/report_writer.h"
 
 #include <iostream>
+#include <sstream>
 #include <string>
 
 #include "report/run_log.h"
@@ -22,14 +23,45 @@ std::string NarrowText(const wchar_t* text) {
 
 namespace {
 
+// What the console received since KeepReport, while kept.
+struct Kept {
+    bool on = false;
+    std::ostringstream text;
+};
+
+Kept& TheKept() {
+    static Kept kept;
+    return kept;
+}
+
+template <typename Write>
+void ToConsole(Write write) {
+    write(std::cout);
+    if (TheKept().on) write(TheKept().text);
+}
+
 // Writes to the console, then to the run log if it is open at this moment.
 template <typename Write>
 void ToBoth(Write write) {
-    write(std::cout);
+    ToConsole(write);
     if (RunLogIsOpen()) write(RunLogStream());
 }
 
 }  // namespace
+
+void KeepReport() {
+    TheKept().on = true;
+    TheKept().text.str("");
+}
+
+std::string KeptReport() {
+    TheKept().on = false;
+    return TheKept().text.str();
+}
+
+void RunLogLine(const std::string& text) {
+    if (RunLogIsOpen()) RunLogStream() << text << '\n' << std::flush;
+}
 
 void ReportText(const wchar_t* text) {
     const std::string narrow = NarrowText(text);
@@ -90,9 +122,13 @@ void ReportRestartNeeded() {
     NoteRestartNeeded();
 }
 
-void ConsoleText(const char* text) { std::cout << text; }
+void ConsoleText(const char* text) {
+    ToConsole([&](std::ostream& out) { out << text; });
+}
 
-void ConsoleEndLine() { std::cout << '\n' << std::flush; }
+void ConsoleEndLine() {
+    ToConsole([](std::ostream& out) { out << '\n' << std::flush; });
+}
 
 void ConsoleLine(const char* text) {
     ConsoleText(text);

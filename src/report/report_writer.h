@@ -34,6 +34,15 @@ void ReportFailureHex(const char* what, std::uint32_t code);
 // The line that tells the user a removal finishes only with a restart.
 void ReportRestartNeeded();
 
+// What reaches the console from here on is kept as well, until KeptReport
+// hands it over and stops keeping (a second KeepReport starts afresh): an
+// unattended run's event quotes the lines of its inventory.
+void KeepReport();
+std::string KeptReport();
+
+// A line of the run log alone (when it is open), never on the console.
+void RunLogLine(const std::string& text);
+
 // The dialogue, which goes to the console alone.
 void ConsoleText(const char* text);
 void ConsoleEndLine();

@@ -112,8 +112,10 @@ int RunCleanup(bool unattended) {
     CollectSetupLogs();
 
     if (unattended) {
-        // Proof of what is left: the run log ends with the inventory's last line.
+        // Proof of what is left: the report ends with the inventory's last
+        // line, and the run's event quotes the inventory.
         ReportEndLine();
+        KeepReport();
         return UnattendedExitCode(TakeInventory());
     }
     PauseBeforeExit();

@@ -10,6 +10,7 @@
 #include "run/options.h"
 #include "run/redirection_trust.h"
 #include "run/run_cleanup.h"
+#include "run/unattended_record.h"
 
 bool StartUp(const wchar_t* commandLine) {
     RefuseUntrustedJunctions();  // before the first file is opened
@@ -84,5 +85,9 @@ int RunProgram(const std::vector<std::wstring>& arguments, bool runLogOpenedAtSt
     if (!runLogOpenedAtStartup &&
         (!options.hasLogFolder || SetCurrentDirectoryW(options.logFolder.c_str())))
         OpenRunLog();
-    return RunCleanup(options.quiet);
+    if (!options.quiet) return RunCleanup();
+    BeginUnattendedRecord();
+    const int exitCode = RunCleanup(true);
+    EndUnattendedRecord(exitCode);
+    return exitCode;
 }

@@ -72,6 +72,13 @@ grep -qx "Nerovan Driver Cleanup utility" <<<"$versions" && ok "product name" ||
 grep -qxF "$NRV_VERSION" <<<"$versions" && ok "version $NRV_VERSION" || fail "no version $NRV_VERSION in the version resource"
 grep -aqF "version=\"$NRV_VERSION.0\"" "$exe" && ok "manifest version $NRV_VERSION.0" || fail "no version $NRV_VERSION.0 in the manifest"
 
+# The events' message table, for Event Viewer: one block from the first id
+# of src/run/run_events.mc to its last.
+ids=$(sed -n 's/^MessageId=//p' "$source_dir/src/run/run_events.mc" | tr -d '\r')
+block=$(printf '0x1L , 0x%xL , 0x%xL' "$(head -n 1 <<<"$ids")" "$(tail -n 1 <<<"$ids")")
+table=$("${objdump%objdump}windres" -i "$exe" -O rc 2>/dev/null | tr -s ' ' | grep -A2 'RT_MESSAGETABLE' | tail -n 1)
+[[ $table == *"$block"* ]] && ok "message table of ids $(echo $ids)" || fail "no message table of ids $(echo $ids): $table"
+
 # deploy/detect.ps1, which PowerShell cannot run here: Configuration Manager
 # reads a detection script's non-zero exit code, or anything on its error
 # stream, as a failed detection ("Unknown"), not as "not installed". It ends

@@ -139,6 +139,8 @@ DWORD GetTickCount() { return kernel.tickCount; }
 
 void GetLocalTime(LPSYSTEMTIME systemTime) { *systemTime = kernel.localTime; }
 
+LPWSTR GetCommandLineW() { return kernel.commandLine.data(); }
+
 HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)); }
 
 BOOL IsWow64Process(HANDLE process, PBOOL wow64Process) {

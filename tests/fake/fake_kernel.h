@@ -95,6 +95,9 @@ struct FakeKernel {
     std::wstring processUser = L"S-1-5-21-1004336348-1177238915-682003330-500";
 
     BYTE nextRandomByte = 0;  // RtlGenRandom gives 0, 1, 2, ...
+
+    // What GetCommandLineW gives (RunProgram is handed its arguments apart).
+    std::wstring commandLine = L"\"C:\\Kit Folder\\NrvDriverCleanupx64.exe\" /quiet";
 };
 
 FakeKernel& TheFakeKernel();

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "fake/fake_eventlog.h"
 #include "fake/fake_kernel.h"
 #include "fake/fake_msi.h"
 #include "fake/fake_registry.h"
@@ -120,7 +121,8 @@ protected:
         for (const wchar_t* prefix :
              {L"MsiSetInternalUI", L"MsiEnableLogW", L"MsiInstallProductW",
               L"RegDeleteKeyValueW", L"SetupDiCallClassInstaller", L"SetupUninstallOEMInfW",
-              L"DeleteFileW", L"SetCurrentDirectoryW", L"CreateDirectoryW", L"RemoveDirectoryW"})
+              L"DeleteFileW", L"SetCurrentDirectoryW", L"CreateDirectoryW", L"RemoveDirectoryW",
+              L"RegisterEventSourceW"})
             for (const auto& call : FakeCallsStartingWith(prefix)) changes.push_back(call);
         for (const auto& call : FakeCallsStartingWith(L"MsiOpenDatabaseW"))
             if (!call.ends_with(L", 0)")) changes.push_back(call);  // not read-only
@@ -312,6 +314,9 @@ std::string ReadFile(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// The fake's command line as the event's record quotes it.
+const std::wstring kQuotedCommandLine = L"\"\"C:\\Kit Folder\\NrvDriverCleanupx64.exe\" /quiet\"";
+
 const std::string kWarnings =
     Lines({"NOTE: Make sure that you connect Nerovan scanner to computer at least once.", "",
            "PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!"});
@@ -326,8 +331,12 @@ TEST_F(CheckAndQuietTest, QuietRemovesWithoutAskingAlsoThePackagesNoDeviceNamesT
     EXPECT_EQ(UnreadInput(), "n\n");
     EXPECT_EQ(FakeCallsStartingWith(L"SetCurrentDirectoryW").size(), 1u);
     const std::string log = ReadFile(logs / RunLogName());
-    EXPECT_EQ(Console(), kBanner + kWarnings + log.substr(kBanner.size()))
-        << "no question, no pause; the report on both";
+    const std::string header =
+        "Started: 2026-12-06 04:10:36\nCommand line: \"C:\\Kit Folder\\NrvDriverCleanupx64.exe\" /quiet\n";
+    ASSERT_TRUE(log.starts_with(header) && log.ends_with("\nExit code: 0\n")) << log;
+    const std::string report = log.substr(header.size(), log.size() - header.size() - 13);
+    EXPECT_EQ(Console(), kBanner + kWarnings + report.substr(kBanner.size()))
+        << "no question, no pause; the report on both, the verdict last";
     const std::string tail = Lines({
         "Remove driver package for inf file: oem10.inf", "Device inf file has removed successfully",
         "Windows driver package kept: usbscan.inf",
@@ -335,7 +344,16 @@ TEST_F(CheckAndQuietTest, QuietRemovesWithoutAskingAlsoThePackagesNoDeviceNamesT
         "Remove driver package for inf file: oem20.inf", "Device inf file has removed successfully",
         "", "Shared driver package kept: oem22.inf", "Shared driver package kept: oem31.inf",
         "NRV-CHECK: CLEAN"});
-    EXPECT_TRUE(log.ends_with(tail)) << log;
+    EXPECT_TRUE(report.ends_with(tail)) << report;
+    // One event: the verdict, the exit code, the command line, the run log's
+    // full path and the inventory's lines.
+    EXPECT_EQ(FakeCallsStartingWith(L"RegisterEventSourceW"),
+              std::vector<std::wstring>{L"RegisterEventSourceW(null, \"NrvDriverCleanup\")"});
+    EXPECT_EQ(FakeCallsStartingWith(L"ReportEventW"),
+              std::vector<std::wstring>{L"ReportEventW(4, 0, 1000, \"NRV-CHECK: CLEAN\", \"0\", " + kQuotedCommandLine +
+                                        L", \"" + logs.wstring() + L"\\" + RunLogName() +
+                                        L"\", \"Shared driver package kept: oem22.inf\r\n"
+                                        L"Shared driver package kept: oem31.inf\r\nNRV-CHECK: CLEAN\")"});
     EXPECT_EQ(TheFakeSetupApi().uninstalledInfs,
               (std::vector<std::wstring>{L"oem10.inf", L"OEM21.INF", L"oem20.inf"}));
     EXPECT_EQ(TheFakeMsi().products.size(), 1u) << "only the other vendor's product is left";
@@ -349,9 +367,12 @@ TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
         void (*script)();
         int exitCode;
         const char* last;
+        const wchar_t* event = L"ReportEventW(2, 0, 1001, ";  // how its one event starts; null: none
     };
     const Case cases[] = {
-        {"nothing there", [] {}, 0, "NRV-CHECK: CLEAN"},
+        {"nothing there", [] {}, 0, "NRV-CHECK: CLEAN", L"ReportEventW(4, 0, 1000, "},
+        {"the event log refuses the event", [] { TheFakeEventLog().registerError = 5; }, 0,
+         "NRV-CHECK: CLEAN\nCan't write the run's event. Error: 5", nullptr},
         {"a removal that needs a restart", [] {
              FakeMsiInstallProduct(L"{8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}", L"{8C2F6A19-0000-0000-0000-000000000001}",
                                    L"C:\\1.msi", FakeMsiPackage{});
@@ -380,20 +401,21 @@ TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
                                    L"C:\\2.msi", FakeMsiPackage{});
              TheFakeMsi().products.back().installFailure = 1603;
          },
-         1618, "NRV-CHECK: FOUND products=2 mark=0 nodes=0 packages=0"},
+         1618, "NRV-CHECK: FOUND products=2 mark=0 nodes=0 packages=0", L"ReportEventW(2, 0, 1002, "},
         {"a product that cannot be removed", [] {
              FakeMsiInstallProduct(L"{8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}", L"{8C2F6A19-0000-0000-0000-000000000001}",
                                    L"C:\\1.msi", FakeMsiPackage{});
              TheFakeMsi().products.back().installFailure = 1603;
              TheFakeMsi().products.back().removedResult = ERROR_SUCCESS_REBOOT_REQUIRED;
          },
-         1603, "NRV-CHECK: FOUND products=1 mark=0 nodes=0 packages=0"},
+         1603, "NRV-CHECK: FOUND products=1 mark=0 nodes=0 packages=0", L"ReportEventW(1, 0, 1003, "},
         {"a package that cannot be removed", [] {
              FakeStoreInf(L"oem7.inf", FakeInfOf({{L"Models", {FakeModel(L"USB\\VID_7F3A&PID_0031")}}}));
              TheFakeSetupApi().uninstallErrors[L"oem7.inf"] = 5;
          },
-         1603, "NRV-CHECK: FOUND products=0 mark=0 nodes=0 packages=1"},
-        {"what is left cannot be told", [] { TheFakeKernel().listError = 5; }, 1603, "NRV-CHECK: INCOMPLETE"},
+         1603, "NRV-CHECK: FOUND products=0 mark=0 nodes=0 packages=1", L"ReportEventW(1, 0, 1003, "},
+        {"what is left cannot be told", [] { TheFakeKernel().listError = 5; }, 1603, "NRV-CHECK: INCOMPLETE",
+         L"ReportEventW(1, 0, 1003, "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -401,7 +423,10 @@ TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
         SetUp();
         c.script();
         EXPECT_EQ(RunProgram({L"-Quiet"}, false), c.exitCode);
-        EXPECT_TRUE(RunLogText().ends_with(std::string(c.last) + "\n")) << RunLogText();
+        EXPECT_TRUE(RunLogText().ends_with(std::string(c.last) + "\nExit code: " + std::to_string(c.exitCode) + "\n"))
+            << RunLogText();
+        const auto events = FakeCallsStartingWith(L"ReportEventW");
+        EXPECT_TRUE(c.event == nullptr ? events.empty() : events.size() == 1 && events[0].starts_with(c.event));
         for (const auto& node : TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0031"].nodes)
             EXPECT_TRUE(node.quietAtRemoval) << "no installer may wait for a user";
     }
@@ -498,7 +523,8 @@ TEST_F(CheckAndQuietTest, ARunCutOffAfterAnyCallIsFinishedByTheNextQuietRun) {
             ++TheFakeKernel().tickCount;  // the next run's log gets a name of its own
             const int exitCode = RunProgram({L"/quiet"}, false);
             EXPECT_TRUE(exitCode == 0 || exitCode == 3010) << exitCode;
-            EXPECT_TRUE(RunLogText().ends_with("NRV-CHECK: CLEAN\n")) << RunLogText();
+            EXPECT_TRUE(RunLogText().ends_with("NRV-CHECK: CLEAN\nExit code: " + std::to_string(exitCode) + "\n"))
+                << RunLogText();
             EXPECT_EQ(MachineState(), finished);
         }
         EXPECT_TRUE(stoppedBetweenProductsOfOneUpgradeCode);
@@ -511,6 +537,9 @@ TEST_F(CheckAndQuietTest, LogFolderThatCannotBeEnteredIsAnUnwritableWorkingDirec
     EXPECT_FALSE(RunLogIsOpen());
     EXPECT_TRUE(std::filesystem::is_empty(dir_));
     EXPECT_TRUE(FakeCallsStartingWith(L"MsiSetInternalUI").empty());
+    EXPECT_EQ(FakeCallsStartingWith(L"ReportEventW"),
+              std::vector<std::wstring>{L"ReportEventW(1, 0, 1004, \"Can't create log file\", \"-1\", " +
+                                        kQuotedCommandLine + L", \"none\", \"\")"});
 }
 
 }  // namespace

@@ -65,8 +65,9 @@ TEST_F(RunCleanupTest, YesRunsThePassesAndPausesForAFreshKey) {
         SetUp();
         OpenLog();
         Input(c.input);
-        EXPECT_EQ(RunCleanup(), 0);
+        EXPECT_EQ(RunProgram({}, true), 0);
         EXPECT_EQ(Console(), kBanner + kDialogue + kPassesOnCleanMachine + kPause);
+        EXPECT_TRUE(FakeCallsStartingWith(L"RegisterEventSourceW").empty()) << "the plain run writes no event";
         EXPECT_TRUE(RunLogIsOpen());
         EXPECT_EQ(RunLogText(), kBanner + kPassesOnCleanMachine);
         EXPECT_EQ(UnreadInput(), c.unreadAfterRun);

@@ -8,11 +8,15 @@
 #    stays unread), also the scanner-only packages no node names, keeps the
 #    shared and the other maker's packages (one of them named by a scanner
 #    node), writes every file to the log
-#    folder and ends the run log with the inventory: exit code 0;
+#    folder and ends the run log with the inventory: exit code 0; the run log
+#    starts with the date, time and command line and ends with the exit code,
+#    the console with the verdict, and one event goes to the Application log
+#    (Wine's +eventlog trace shows each string ReportEventW is given);
 #  - a product whose package schedules a restart: 3010;
 #  - a product whose cached package is missing stays: 1603, unless the
 #    folder of /packages: holds its original (another build is refused);
-#  - a log folder that does not exist: -1, no file.
+#  - a log folder that does not exist: -1, no file;
+#  - the plain run and /check write no event.
 # Under Wine the shell sees the low byte: 3010 is 194, 1603 is 67, -1 is 255.
 source "$NRV_E2E_DIR/lib.sh"
 source "$NRV_E2E_DIR/expected_clean_machine.sh"
@@ -25,6 +29,10 @@ PATCHED='{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}'
 windows_path() { echo "Z:${1//\//\\}"; }
 # The run log's lines without CR, the cached package names as @CACHED@.
 log_lines() { tr -d '\r' <"$1" | sed -E 's/C:\\windows\\Installer\\[0-9a-f]+\.msi$/@CACHED@/'; }
+# The strings of the events Wine traced in FILE, one a line, and a string as
+# the trace writes it (L"...", \ and " escaped).
+events() { sed -n 's/^.*:eventlog:ReportEventW //p' "$1" | tr -d '\r'; }
+wine_string() { local text=${1//\\/\\\\}; printf 'L"%s"' "${text//\"/\\\"}"; }
 
 e2e_plant_demo
 e2e_stage_driver_packages
@@ -54,7 +62,8 @@ logs=$E2E_WORK/logs
 mkdir -p "$logs"
 printf 'n\n' >"$E2E_WORK/answer.txt"
 exec 3<"$E2E_WORK/answer.txt"
-e2e_run_stdin "$E2E_WORK/cwd" /quiet "/logdir:$(windows_path "$logs")" <&3
+E2E_STDERR=$E2E_WORK/trace.txt WINEDEBUG=-all,+eventlog \
+    e2e_run_stdin "$E2E_WORK/cwd" /quiet "/logdir:$(windows_path "$logs")" <&3
 e2e_expect_eq "demo machine: standard input left unread" "$(sed -n 's/^pos:\s*//p' /proc/$BASHPID/fdinfo/3)" 0
 exec 3<&-
 e2e_expect_eq "demo machine: exit code" "$E2E_RC" 0
@@ -69,10 +78,17 @@ e2e_expect_eq "demo machine: the run log from the driver packages on" \
     "Remove driver package for inf file: oem9.inf" "Device inf file has removed successfully" \
     "Remove driver package for inf file: oem20.inf" "Device inf file has removed successfully" \
     "Remove driver package for inf file: oem21.inf" "Device inf file has removed successfully" \
-    "" "Shared driver package kept: oem22.inf" "NRV-CHECK: CLEAN")"
+    "" "Shared driver package kept: oem22.inf" "NRV-CHECK: CLEAN" "Exit code: 0")"
+command_line="\"$(windows_path "$E2E_EXE")\" /quiet /logdir:$(windows_path "$logs")"
+e2e_expect_eq "demo machine: the run log's first lines" "$(head -n 2 "$log" | tr -d '\r' |
+    sed -E 's/^Started: [0-9]{4}-[01][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]$/Started: DATE/')" \
+    "$(printf '%s\n' 'Started: DATE' "Command line: $command_line")"
+e2e_expect_eq "demo machine: one event: verdict, exit code, command line, run log, inventory" \
+    "$(events "$E2E_WORK/trace.txt")" "$(printf '%s\n' 'L"NRV-CHECK: CLEAN"' 'L"0"' "$(wine_string "$command_line")" \
+    "$(wine_string "$(windows_path "$logs")\\$(basename "$log")")" 'L"Shared driver package kept: oem22.inf\r\nNRV-CHECK: CLEAN"')"
 e2e_lines warnings "NOTE: Make sure that you connect Nerovan scanner to computer at least once." "" \
     "PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!"
-report=$(tail -n +3 "$log"; printf x)  # the x keeps the last line end
+report=$(tail -n +5 "$log" | head -n -1; printf x)  # the x keeps the last line end
 e2e_expect_bytes "demo machine: console: the warnings, no prompt, the run log's report" "$E2E_CONSOLE" \
     "$E2E_BANNER$warnings${report%x}"
 left=$(e2e_wine "$NRV_FIXTURES/devices_fixture.exe" report inf:oem9.inf inf:oem10.inf inf:oem20.inf \
@@ -95,7 +111,7 @@ e2e_expect_eq "restart: exit code (3010)" "$E2E_RC" 194
 log=$(e2e_run_log "$E2E_WORK/restart")
 e2e_expect_eq "restart: files" "$(e2e_files "$E2E_WORK/restart")" "$(printf '%s\n' "$(basename "$log")" \
     DPInst.log "${PLAIN}_uinstall.log" setupapi.dev.log setupapi.setup.log setupapiXP.log | LC_ALL=C sort)"
-e2e_expect_eq "restart: run log" "$(log_lines "$log")" "$(printf '%s\n' "Nerovan Driver Cleanup utility v.$NRV_VERSION" "" \
+e2e_expect_eq "restart: run log" "$(log_lines "$log" | tail -n +3)" "$(printf '%s\n' "Nerovan Driver Cleanup utility v.$NRV_VERSION" "" \
     "" "Check product upgrade code: {6B1D2E40-3C8F-4a7e-91D5-2E7A4C0B93F1}" \
     "" "Check product upgrade code: {5E93A1C7-0D42-4b6f-A2E8-7C19D3F5046B}" \
     "" "Check product upgrade code: {8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}" \
@@ -104,7 +120,7 @@ e2e_expect_eq "restart: run log" "$(log_lines "$log")" "$(printf '%s\n' "Nerovan
     "Driver product package cache path: @CACHED@" "Driver product package has remove successfully" \
     "Restart the computer to finish the removal." \
     "" "Check registry entries" "Registry mark found" "$(tr -d '\r' <<<"$E2E_CLEAN_DEVICES")" \
-    "" "Shared driver package kept: oem22.inf" "NRV-CHECK: CLEAN")"
+    "" "Shared driver package kept: oem22.inf" "NRV-CHECK: CLEAN" "Exit code: 3010")"
 
 # A product whose cached package is missing stays installed: 1603.
 e2e_wine msiexec /i "$(windows_path "$packages/plain.msi")" /qn || e2e_fail "installing plain.msi failed"
@@ -117,9 +133,9 @@ e2e_expect_eq "missing cached package: failing steps" \
     "$(grep "^Can't" "$log" | tr -d '\r' | sed 's/[0-9]*$/N/')" \
     "Can't open package installer data base. Error: N
 Can't remove driver product package. Error: N"
-e2e_expect_eq "missing cached package: the run log's inventory" "$(log_lines "$log" | tail -n 4)" "$(printf '%s\n' "" \
+e2e_expect_eq "missing cached package: the run log's inventory" "$(log_lines "$log" | tail -n 5)" "$(printf '%s\n' "" \
     "Driver product: $PLAIN, Nerovan Scanner Tools, version 1.0.0, cached package missing" \
-    "Shared driver package kept: oem22.inf" "NRV-CHECK: FOUND products=1 mark=0 nodes=0 packages=0")"
+    "Shared driver package kept: oem22.inf" "NRV-CHECK: FOUND products=1 mark=0 nodes=0 packages=0" "Exit code: 1603")"
 
 # With the originals (/packages:): a blocked product and the one with the
 # launch condition (installed on Windows 8) lose their cached packages too.
@@ -163,7 +179,7 @@ e2e_expect_eq "originals, /check: what it says of them" "$(tr -d '\r' <"$E2E_CON
 e2e_run '' "$E2E_WORK/kit1" /quiet "/packages:$(windows_path "$kit")\\"
 e2e_expect_eq "originals, refused: exit code (1603)" "$E2E_RC" 67
 log=$(e2e_run_log "$E2E_WORK/kit1")
-e2e_expect_eq "originals, refused: the products left" "$(log_lines "$log" | tail -n 8 | head -n 6 |
+e2e_expect_eq "originals, refused: the products left" "$(log_lines "$log" | tail -n 9 | head -n 6 |
     sed 's/, installed {.*}$/, installed/')" "$(printf '%s\n' \
     "Driver product: $TWIN_A, Nerovan Scanner Driver USB2, version 1.0.0, cached package missing" \
     "Original package refused, others can change it: $(windows_path "$kit")\\usb2.msi" \
@@ -177,7 +193,7 @@ chmod o-w "$kit/usb2.msi"
 mkdir -p "$E2E_WORK/kit2"
 e2e_run '' "$E2E_WORK/kit2" "/logdir:$(windows_path "$E2E_WORK/kit2")\\" /quiet "/packages:$(windows_path "$kit")\\"
 e2e_expect_eq "originals: exit code" "$E2E_RC" 0
-e2e_expect_eq "originals: the end of the run log" "$(log_lines "$(e2e_run_log "$E2E_WORK/kit2")" | tail -n 1)" "NRV-CHECK: CLEAN"
+e2e_expect_eq "originals: the end of the run log" "$(log_lines "$(e2e_run_log "$E2E_WORK/kit2")" | tail -n 2)" "$(printf '%s\n' "NRV-CHECK: CLEAN" "Exit code: 0")"
 e2e_expect_eq "originals: the folder unchanged" "$(sums | grep -v ' tools.msi$')" "$kit_sums"
 e2e_expect_eq "originals: no copy left" "$(ls "$(e2e_unix_path 'C:\windows\temp')" | grep -ci nrvdrivercleanup || true)" 0
 
@@ -190,4 +206,10 @@ e2e_expect_bytes "missing log folder: console" "$E2E_CONSOLE" "$E2E_BANNER$error
 e2e_expect_eq "missing log folder: files written" "$(e2e_files "$E2E_WORK/nologdir")" ""
 [[ -e $E2E_WORK/missing ]] && e2e_fail "missing log folder: the folder was made"
 e2e_expect_unchanged "missing log folder: machine unchanged" "$E2E_WORK/before.txt"
+
+# Neither the plain run nor /check (which detection runs every hour) writes an event.
+for option in '' /check; do
+    E2E_STDERR=$E2E_WORK/trace.txt WINEDEBUG=-all,+eventlog e2e_run 'y\n' "$E2E_WORK/run$option" $option
+    e2e_expect_eq "${option:-plain run}: exit code, events" "$E2E_RC $(events "$E2E_WORK/trace.txt")" "0 "
+done
 e2e_finish
