@@ -51,7 +51,7 @@ run_install() {
 # The newest run log's verdict, the line before its exit code.
 last_verdict() { tail -n 2 "$(ls -t "$logs"/nrvDrvCln-*.txt | head -n 1)" | head -n 1 | tr -d '\r'; }
 source_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\NrvDriverCleanup'
-message_file() { e2e_wine reg query "$source_key" /v EventMessageFile 2>/dev/null | tr -d '\r' |
+message_file() { { e2e_reg query "$source_key" /v EventMessageFile || true; } | tr -d '\r' |
     sed -n 's/^ *EventMessageFile *REG_EXPAND_SZ *//p'; }
 run_logs() { find "$logs" -maxdepth 1 -name 'nrvDrvCln-*.txt' | wc -l; }
 
