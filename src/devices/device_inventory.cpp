@@ -10,14 +10,12 @@
 
 namespace {
 
-constexpr const char* kCantGetInstanceId = "Can't get device instance id";
-
 // The instance id, or "" when it cannot be read (noted).
 std::wstring InstanceId(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, Inventory& inventory) {
     DeviceText text;
     if (SetupDiGetDeviceInstanceIdW(deviceSet, &device, text, kDeviceTextLength, nullptr))
         return TextInBuffer(text);
-    NoteUnread(inventory, InventoryPart::Nodes, {kCantGetInstanceId, GetLastError()});
+    NoteUnread(inventory, InventoryPart::Nodes, {"Can't get device instance id", GetLastError()});
     return {};
 }
 
