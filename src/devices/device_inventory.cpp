@@ -5,27 +5,41 @@
 
 #include "devices/device_queries.h"
 #include "devices/oem_inf_name.h"
+#include "devices/scanner_packages.h"
 #include "platform/buffer_text.h"
-#include "report/report_writer.h"
 
 namespace {
 
-// The instance id, or "" (and incomplete, after the failure line).
-std::wstring InstanceId(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, bool& incomplete) {
+// The instance id, or "" when it cannot be read (noted).
+std::wstring InstanceId(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, Inventory& inventory) {
     DeviceText text;
     if (SetupDiGetDeviceInstanceIdW(deviceSet, &device, text, kDeviceTextLength, nullptr))
         return TextInBuffer(text);
-    ReportFailure("Can't get device instance id", GetLastError());
-    incomplete = true;
+    NoteUnread(inventory, InventoryPart::Nodes, {"Can't get device instance id", GetLastError()});
     return {};
 }
 
-std::set<std::wstring> AttachedInstanceIds(const wchar_t* hardwareId, bool& incomplete) {
+// Makes the set as MakeDeviceSet does, noting a failure.
+DeviceSet ReadDeviceSet(const wchar_t* hardwareId, DWORD flags, Inventory& inventory) {
+    DeviceSet set;
+    if (const auto error = MakeDeviceSet(hardwareId, flags, set))
+        NoteUnread(inventory, InventoryPart::Nodes, {kCantCreateDeviceSet, *error});
+    return set;
+}
+
+// Calls visit for each member as ForEachMember does, noting a failure.
+template <typename Visit>
+void ReadEachMember(HDEVINFO deviceSet, Inventory& inventory, Visit visit) {
+    if (const auto error = ForEachMember(deviceSet, visit))
+        NoteUnread(inventory, InventoryPart::Nodes, {kCantEnumerateDeviceSet, *error});
+}
+
+std::set<std::wstring> AttachedInstanceIds(const wchar_t* hardwareId, Inventory& inventory) {
     std::set<std::wstring> ids;
-    const DeviceSet present(MakeDeviceSet(hardwareId, DIGCF_PRESENT, incomplete));
+    const DeviceSet present = ReadDeviceSet(hardwareId, DIGCF_PRESENT, inventory);
     if (present == nullptr) return ids;
-    ForEachMember(present.get(), incomplete, [&](SP_DEVINFO_DATA& device) {
-        ids.insert(InstanceId(present.get(), device, incomplete));
+    ReadEachMember(present.get(), inventory, [&](SP_DEVINFO_DATA& device) {
+        ids.insert(InstanceId(present.get(), device, inventory));
     });
     return ids;
 }
@@ -44,37 +58,42 @@ bool RemovalAwaitsRestart(const SP_DEVINFO_DATA& device) {
 
 }  // namespace
 
-void ListDeviceNodes(const wchar_t* hardwareId, DeviceInventory& inventory) {
-    const DeviceSet all(MakeDeviceSet(hardwareId, 0, inventory.incomplete));
+void ListDeviceNodes(const wchar_t* hardwareId, Inventory& inventory) {
+    const DeviceSet all = ReadDeviceSet(hardwareId, 0, inventory);
     if (all == nullptr) return;
-    const std::set<std::wstring> attached = AttachedInstanceIds(hardwareId, inventory.incomplete);
+    const std::set<std::wstring> attached = AttachedInstanceIds(hardwareId, inventory);
 
-    ForEachMember(all.get(), inventory.incomplete, [&](SP_DEVINFO_DATA& device) {
-        const std::wstring id = InstanceId(all.get(), device, inventory.incomplete);
+    ReadEachMember(all.get(), inventory, [&](SP_DEVINFO_DATA& device) {
+        NodeFact node;
+        node.instanceId = InstanceId(all.get(), device, inventory);
         if (RemovalAwaitsRestart(device)) {
-            inventory.restartPending = true;
-            ReportText("Device node: ");
-            ReportText(id.c_str());
-            ReportLine(", its removal finishes when the computer restarts");
+            node.removalAwaitsRestart = true;
+            inventory.nodes.push_back(std::move(node));
             return;
         }
-        ++inventory.nodes;
-        std::wstring inf = L"none";
+        node.attached = !node.instanceId.empty() && attached.count(node.instanceId) != 0;
         DeviceText text;
         if (ReadProperty(all.get(), device, kDriverInfPathKey, text)) {
-            inf = TextInBuffer(text);
-            (IsOemInfName(inf) ? inventory.packages : inventory.windowsPackages).insert(inf);
+            node.inf = TextInBuffer(text);
         } else if (const DWORD error = GetLastError(); error != ERROR_NOT_FOUND) {
-            ReportFailure("Can't get device inf file path", error);  // a node without a driver has none
-            inventory.incomplete = true;
+            // A node without a driver has none.
+            NoteUnread(inventory, InventoryPart::Nodes, {"Can't get device inf file path", error});
         }
-        std::wstring version = L"none";
-        if (ReadProperty(all.get(), device, kDriverVersionKey, text)) version = TextInBuffer(text);
-
-        ReportText("Device node: ");
-        ReportText(id.c_str());
-        ReportText(!id.empty() && attached.count(id) != 0 ? ", attached: yes, inf: " : ", attached: no, inf: ");
-        ReportText(inf.c_str());
-        ReportLine(", version: ", version.c_str());
+        if (ReadProperty(all.get(), device, kDriverVersionKey, text)) node.version = TextInBuffer(text);
+        inventory.nodes.push_back(std::move(node));
     });
+}
+
+void ListDriverPackages(const wchar_t* const* hardwareIds, Inventory& inventory) {
+    InfNameSet named;  // the oemNN.inf names the nodes give
+    for (const NodeFact& node : inventory.nodes)
+        if (node.inf) (IsOemInfName(*node.inf) ? named : inventory.windowsPackages).insert(*node.inf);
+    for (const std::wstring& name : named)
+        (IsAnotherMakersPackage(hardwareIds, name) ? inventory.otherMakersPackages : inventory.packages).insert(name);
+    ScannerPackages found;
+    if (const auto failure = FindScannerPackages(hardwareIds, found)) NoteUnread(inventory, InventoryPart::Packages, *failure);
+    inventory.packagesWithoutDevice = PackagesWithoutDevice(found, named);
+    const InfNameSet counted = CountedPackages(inventory);
+    for (const std::wstring& name : found.shared)
+        if (counted.count(FileNameKey(name)) == 0) inventory.sharedPackages.insert(name);
 }

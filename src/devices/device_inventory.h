@@ -1,19 +1,19 @@
 // The scanners' device nodes and the driver packages they were installed
-// from, as the cleanup would find them, listed without changing anything.
+// from, as the cleanup would find them, read into the inventory without
+// changing anything.
 #pragma once
 
-#include "devices/inf_name_set.h"
+#include "run/inventory.h"
 
-struct DeviceInventory {
-    unsigned nodes = 0;
-    InfNameSet packages;         // oemNN.inf names the nodes give: the cleanup removes them
-    InfNameSet windowsPackages;  // other INF names: Windows' own files, kept
-    bool incomplete = false;     // a query failed (its line was written)
-    bool restartPending = false; // a node is removed once the computer restarts (not counted)
-};
+// Adds to the inventory each device node registered under the hardware id,
+// attached or not: its instance id, whether the device is attached now, its
+// INF name and driver version; or, for a node whose removal waits for the
+// restart, that it does. Notes what could not be read.
+void ListDeviceNodes(const wchar_t* hardwareId, Inventory& inventory);
 
-// Writes one line per device node registered under the hardware id, attached
-// or not: its instance id, whether the device is attached now, its INF name
-// and driver version; or, for a node whose removal waits for the restart,
-// that it does.
-void ListDeviceNodes(const wchar_t* hardwareId, DeviceInventory& inventory);
+// Adds to the inventory the packages: the INF names the nodes gave (an
+// oemNN.inf the cleanup removes, another maker's package under such a name,
+// or one of Windows' own files), then the scanner packages of the driver
+// store (FindScannerPackages over hardwareIds, a null-terminated table) no
+// node names, and the shared ones no line above counts.
+void ListDriverPackages(const wchar_t* const* hardwareIds, Inventory& inventory);

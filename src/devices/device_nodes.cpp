@@ -88,9 +88,10 @@ void RemoveDevicesByHardwareId(const wchar_t* hardwareId, InfNameSet& infNames, 
     ReportLine("Check device with HardwareId: ", hardwareId);
 
     // Without DIGCF_PRESENT: nodes of devices not attached now are members too.
-    bool failed = false;  // its line is all a failure gives here
-    const DeviceSet deviceSet(MakeDeviceSet(hardwareId, 0, failed));
+    DeviceSet deviceSet;
+    if (const auto error = MakeDeviceSet(hardwareId, 0, deviceSet)) ReportFailure(kCantCreateDeviceSet, *error);
     if (deviceSet == nullptr) return;
-    ForEachMember(deviceSet.get(), failed,
-                  [&](SP_DEVINFO_DATA& device) { RemoveDeviceNode(deviceSet.get(), device, infNames, unattended); });
+    const auto error = ForEachMember(
+        deviceSet.get(), [&](SP_DEVINFO_DATA& device) { RemoveDeviceNode(deviceSet.get(), device, infNames, unattended); });
+    if (error) ReportFailure(kCantEnumerateDeviceSet, *error);
 }

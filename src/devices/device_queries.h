@@ -2,9 +2,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "platform/platform.h"
-#include "report/report_writer.h"
 
 // The node's driver properties (DEVPKEY_Device_DriverInfPath and
 // DEVPKEY_Device_DriverVersion of the Windows SDK).
@@ -30,25 +30,28 @@ inline BOOL ReadProperty(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, const DEVP
                                      reinterpret_cast<PBYTE>(buffer), sizeof(buffer), nullptr, 0);
 }
 
-// The set of the nodes registered under the hardware id, attached or not
-// (flags 0), or of the devices attached now (DIGCF_PRESENT). Null when there
-// is none: after its failure line (and failed set) when it cannot be made,
+inline constexpr const char* kCantCreateDeviceSet = "Can't create device information set";
+inline constexpr const char* kCantEnumerateDeviceSet = "Can't enumerate device information set";
+
+// Makes the set of the nodes registered under the hardware id, attached or
+// not (flags 0), or of the devices attached now (DIGCF_PRESENT). The set is
+// null when there is none: with the error code when it cannot be made;
 // silently for an id under which no node was ever registered, which Windows
 // refuses (ERROR_INVALID_DATA) and the passes take as an empty set.
-inline HDEVINFO MakeDeviceSet(const wchar_t* hardwareId, DWORD flags, bool& failed) {
+inline std::optional<DWORD> MakeDeviceSet(const wchar_t* hardwareId, DWORD flags, DeviceSet& set) {
     const HDEVINFO created = SetupDiGetClassDevsW(nullptr, hardwareId, nullptr, DIGCF_ALLCLASSES | flags);
-    if (created != INVALID_HANDLE_VALUE) return created;
-    if (const DWORD error = GetLastError(); error != ERROR_INVALID_DATA) {
-        ReportFailure("Can't create device information set", error);
-        failed = true;
+    if (created != INVALID_HANDLE_VALUE) {
+        set.reset(created);
+        return std::nullopt;
     }
-    return nullptr;
+    if (const DWORD error = GetLastError(); error != ERROR_INVALID_DATA) return error;
+    return std::nullopt;
 }
 
-// Calls visit for each member, in index order; a failing enumeration writes
-// its line and sets failed.
+// Calls visit for each member, in index order; returns the error code of an
+// enumeration broken off.
 template <typename Visit>
-void ForEachMember(HDEVINFO deviceSet, bool& failed, Visit visit) {
+std::optional<DWORD> ForEachMember(HDEVINFO deviceSet, Visit visit) {
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof(SP_DEVINFO_DATA);
     DWORD index = 0;
@@ -56,8 +59,6 @@ void ForEachMember(HDEVINFO deviceSet, bool& failed, Visit visit) {
         visit(device);
         ++index;
     }
-    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_ITEMS) {
-        ReportFailure("Can't enumerate device information set", error);
-        failed = true;
-    }
+    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_ITEMS) return error;
+    return std::nullopt;
 }

@@ -4,6 +4,7 @@
 #include "devices/scanner_packages.h"
 #include "platform/platform.h"
 #include "report/report_writer.h"
+#include "run/inventory.h"
 
 void RemoveDriverPackages(const InfNameSet& infNames, const wchar_t* const* hardwareIds) {
     for (const std::wstring& infName : infNames) {
@@ -11,11 +12,11 @@ void RemoveDriverPackages(const InfNameSet& infNames, const wchar_t* const* hard
         // inbox driver matched by a compatible id); only packages that were
         // added to the driver store, published as oemNN.inf, leave it.
         if (!IsOemInfName(infName)) {
-            ReportLine("Windows driver package kept: ", infName.c_str());
+            ReportLine(kWindowsPackageLabel, infName.c_str());
             continue;
         }
         if (hardwareIds != nullptr && IsAnotherMakersPackage(hardwareIds, infName)) {
-            ReportLine("Another maker's driver package kept: ", infName.c_str());
+            ReportLine(kOtherMakersPackageLabel, infName.c_str());
             continue;
         }
         ReportLine("Remove driver package for inf file: ", infName.c_str());

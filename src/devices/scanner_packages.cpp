@@ -19,6 +19,8 @@ constexpr DWORD kFieldLength = 512;
 // more fields than this is read no further.
 constexpr DWORD kMaxFields = 256;
 
+constexpr const char* kCantListPackages = "Can't list driver packages";
+
 struct FindCloser {
     void operator()(HANDLE find) const { FindClose(find); }
 };
@@ -145,21 +147,17 @@ InfNameSet PackagesWithoutDevice(const ScannerPackages& found, const InfNameSet&
     return without;
 }
 
-bool FindScannerPackages(const wchar_t* const* hardwareIds, ScannerPackages& found) {
+std::optional<FailureLine> FindScannerPackages(const wchar_t* const* hardwareIds, ScannerPackages& found) {
     const std::wstring windowsDirectory = WindowsDirectory();
-    if (windowsDirectory.empty()) {
-        ReportFailure("Can't get Windows directory", GetLastError());
-        return false;
-    }
+    if (windowsDirectory.empty()) return FailureLine{"Can't get Windows directory", GetLastError()};
     const std::wstring infFolder = windowsDirectory + L"\\inf\\";
     const std::wstring pattern = infFolder + L"oem*.inf";
     WIN32_FIND_DATAW entry{};
     const HANDLE first = FindFirstFileW(pattern.c_str(), &entry);
     if (first == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND) return true;  // no package added to the store
-        ReportFailure("Can't list driver packages", error);
-        return false;
+        if (error == ERROR_FILE_NOT_FOUND) return std::nullopt;  // no package added to the store
+        return FailureLine{kCantListPackages, error};
     }
     const OpenFind find(first);
     do {
@@ -168,9 +166,6 @@ bool FindScannerPackages(const wchar_t* const* hardwareIds, ScannerPackages& fou
         const std::wstring name = TextInBuffer(entry.cFileName);
         if (IsOemInfName(name)) ClassifyPackage(infFolder, name, hardwareIds, found);
     } while (FindNextFileW(find.get(), &entry));
-    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) {
-        ReportFailure("Can't list driver packages", error);
-        return false;
-    }
-    return true;
+    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) return FailureLine{kCantListPackages, error};
+    return std::nullopt;
 }

@@ -4,9 +4,11 @@
 // connected, or one whose nodes an interrupted run already removed).
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "devices/inf_name_set.h"
+#include "report/report_writer.h"
 
 struct ScannerPackages {
     InfNameSet scannerOnly;  // list scanner ids and nothing else
@@ -18,9 +20,9 @@ struct ScannerPackages {
 // Manufacturer section names) list, as a hardware or compatible id, one of
 // hardwareIds (a null-terminated table) is a scanner package. An INF file
 // SetupAPI cannot open is no package Windows could install from, and is
-// skipped. Returns false, after its failure line, when the folder cannot be
-// listed.
-bool FindScannerPackages(const wchar_t* const* hardwareIds, ScannerPackages& found);
+// skipped. Writes nothing; returns the failure when the folder cannot be
+// listed (found then holds what was read before it).
+std::optional<FailureLine> FindScannerPackages(const wchar_t* const* hardwareIds, ScannerPackages& found);
 
 // Whether an id is one of hardwareIds, or one of them followed by "&" and
 // more (a revision or interface), in any letter case.

@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "report/report_writer.h"
+#include "run/inventory.h"
 
 namespace {
 
@@ -43,24 +44,21 @@ void RemoveRegistryMark() {
     }
 }
 
-bool FindRegistryMark(bool& incomplete) {
+void FindRegistryMark(Inventory& inventory) {
     HKEY opened = nullptr;
     const LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMarkKeyPath, 0, kMarkKeyLookAccess, &opened);
     if (status != ERROR_SUCCESS) {
-        if (status == ERROR_FILE_NOT_FOUND) return false;
-        ReportFailureSigned("Can't open driver mark key", status);
-        incomplete = true;
-        return false;
+        if (status != ERROR_FILE_NOT_FOUND)
+            NoteUnread(inventory, InventoryPart::Mark,
+                       {"Can't open driver mark key", static_cast<std::uint32_t>(status), CodeForm::Signed});
+        return;
     }
     const OpenKey key(opened);
     const LONG query = RegQueryValueExW(key.get(), kMarkValueName, nullptr, nullptr, nullptr, nullptr);
     if (query == ERROR_SUCCESS) {
-        ReportLine("Driver mark: HKEY_LOCAL_MACHINE\\Software\\NerovanDrv DriverName (32-bit view)");
-        return true;
+        inventory.mark = true;
+    } else if (query != ERROR_FILE_NOT_FOUND) {
+        NoteUnread(inventory, InventoryPart::Mark,
+                   {"Can't read driver mark value", static_cast<std::uint32_t>(query), CodeForm::Signed});
     }
-    if (query != ERROR_FILE_NOT_FOUND) {
-        ReportFailureSigned("Can't read driver mark value", query);
-        incomplete = true;
-    }
-    return false;
 }

@@ -7,7 +7,6 @@
 #include "platform/buffer_text.h"
 #include "products/file_trust.h"
 #include "products/installer_text.h"
-#include "report/report_writer.h"
 
 namespace {
 
@@ -101,35 +100,28 @@ const std::wstring& OriginalPackagesFolder() { return packagesFolder; }
 
 OriginalPackage FindOriginalPackage(const wchar_t* productCode) {
     OriginalPackage original;
-    original.packageCode = ProductProperty(productCode, kPackageCodeProperty);
+    OriginalSearch& search = original.search;
+    search.folder = packagesFolder;
+    search.packageCode = ProductProperty(productCode, kPackageCodeProperty);
     for (const std::wstring& name : PackageFiles(packagesFolder)) {
         const std::wstring path = packagesFolder + L"\\" + name;
         std::wstring product;
         std::wstring package;
         if (!ReadCodesOfFile(path, product, package) || !SameGuid(product, productCode)) continue;
-        if (!original.packageCode.empty() && SameGuid(package, original.packageCode)) {
+        if (!search.packageCode.empty() && SameGuid(package, search.packageCode)) {
             // Both codes can be read by anyone: who may write the file decides.
             OwnedFile file = OpenOriginal(path);
             if (!file) {
                 original.openError = GetLastError();  // the copy reports it
             } else if (!OnlyAdministratorsCanChange(file.get())) {
-                ReportLine("Original package refused, others can change it: ", path.c_str());
+                search.refused.push_back({path, false, {}});
                 continue;
             }
-            original.path = path;
+            search.path = path;
             original.file = std::move(file);
             break;
         }
-        ReportText("Original package refused, another build: ");
-        ReportText(path.c_str());
-        ReportText(", package code ");
-        ReportText(package.c_str());
-        ReportLine(", installed ", original.packageCode.c_str());
-    }
-    if (original.path.empty()) {
-        ReportLine("No original package of this product in: ", packagesFolder.c_str());
-    } else {
-        ReportLine("Original package: ", original.path.c_str());
+        search.refused.push_back({path, true, package});
     }
     return original;
 }

@@ -127,7 +127,7 @@ bool CopyOriginalPackage(const OriginalPackage& original, const std::wstring& na
         copy = PackageCopy{};
         return false;
     }
-    copy.file = copy.folder + L"\\" + (IsPlainFileName(name) ? name : FileName(original.path));
+    copy.file = copy.folder + L"\\" + (IsPlainFileName(name) ? name : FileName(original.search.path));
     bool copied = false;
     {
         const OwnedFile to = CreateNewFile(copy.file.c_str(), GENERIC_WRITE);

@@ -13,8 +13,11 @@
 #include "report/report_writer.h"
 #include "report/run_folder.h"
 #include "report/run_outcome.h"
+#include "run/inventory.h"
 
 namespace {
+
+constexpr const char* kCantEnumerate = "Can't enumerate related products";
 
 constexpr DWORD kInstallerLogMode = INSTALLLOGMODE_VERBOSE | INSTALLLOGMODE_PROPERTYDUMP;
 // The program makes the log file itself, new and empty, and holds it during
@@ -62,26 +65,17 @@ bool CachedPackageMissing(const wchar_t* productCode) {
 
 }  // namespace
 
-unsigned ListRelatedProducts(const wchar_t* upgradeCode, bool& incomplete) {
+void ListRelatedProducts(const wchar_t* upgradeCode, Inventory& inventory) {
     std::vector<std::wstring> productCodes;
     const UINT result = ListProductCodes(upgradeCode, productCodes);
     for (const std::wstring& code : productCodes) {
-        ReportText("Driver product: ");
-        ReportText(code.c_str());
-        ReportText(", ");
-        ReportText(ProductProperty(code.c_str(), L"InstalledProductName").c_str());
-        ReportText(", version ");
-        ReportText(ProductProperty(code.c_str(), L"VersionString").c_str());
-        const bool missing = CachedPackageMissing(code.c_str());
-        if (missing) ReportText(", cached package missing");
-        ReportEndLine();
-        if (missing && !OriginalPackagesFolder().empty()) FindOriginalPackage(code.c_str());
+        ProductFact product{code, ProductProperty(code.c_str(), L"InstalledProductName"),
+                            ProductProperty(code.c_str(), L"VersionString"), CachedPackageMissing(code.c_str()), {}};
+        if (product.cachedPackageMissing && !OriginalPackagesFolder().empty())
+            product.originals = FindOriginalPackage(code.c_str()).search;
+        inventory.products.push_back(std::move(product));
     }
-    if (result != ERROR_NO_MORE_ITEMS) {
-        ReportFailureHex("Can't enumerate related products", result);
-        incomplete = true;
-    }
-    return static_cast<unsigned>(productCodes.size());
+    if (result != ERROR_NO_MORE_ITEMS) NoteUnread(inventory, InventoryPart::Products, {kCantEnumerate, result, CodeForm::Hex});
 }
 
 void PurgeRelatedProducts(const wchar_t* upgradeCode) {
@@ -97,7 +91,7 @@ void PurgeRelatedProducts(const wchar_t* upgradeCode) {
     for (const std::wstring& code : productCodes) RemoveProduct(code.c_str());
 
     if (result != ERROR_NO_MORE_ITEMS) {
-        ReportFailureHex("Can't enumerate related products", result);
+        ReportFailureHex(kCantEnumerate, result);
     }
 }
 
@@ -147,10 +141,11 @@ void Uninstall(const wchar_t* productCode, const std::wstring& packagePath) {
 // uninstall is tried from the cached package as it stands.
 void UninstallFromOriginal(const wchar_t* productCode, const std::wstring& cachedPath) {
     const OriginalPackage original = FindOriginalPackage(productCode);
+    ReportOriginalSearch(original.search);
     PackageCopy copy;
     // Named as the product was installed: a maintenance run from a package
     // under another name may fail (1316).
-    if (original.path.empty() ||
+    if (original.search.path.empty() ||
         !CopyOriginalPackage(original, ProductProperty(productCode, kPackageNameProperty), copy)) {
         Uninstall(productCode, cachedPath);
         return;
@@ -160,10 +155,10 @@ void UninstallFromOriginal(const wchar_t* productCode, const std::wstring& cache
     if (result != ERROR_SUCCESS) {
         ReportFailure("Can't open package installer data base", result);
         Uninstall(productCode, cachedPath);
-    } else if (!PackageHoldsCodes(database, productCode, original.packageCode)) {
+    } else if (!PackageHoldsCodes(database, productCode, original.search.packageCode)) {
         // What runs is what was checked: the original changed while it was copied.
         MsiCloseHandle(database);
-        ReportLine("Original package changed while copied: ", original.path.c_str());
+        ReportLine("Original package changed while copied: ", original.search.path.c_str());
         Uninstall(productCode, cachedPath);
     } else {
         PatchAndClose(database, productCode);

@@ -2,6 +2,8 @@
 // patched so it no longer blocks its own removal, then uninstalled silently.
 #pragma once
 
+#include "run/inventory.h"
+
 // Reports the upgrade code, then removes every installed product related to
 // it, in the order the installer lists them.
 void PurgeRelatedProducts(const wchar_t* upgradeCode);
@@ -13,7 +15,8 @@ void PurgeRelatedProducts(const wchar_t* upgradeCode);
 // restart line.
 void RemoveProduct(const wchar_t* productCode);
 
-// Writes one line per installed product related to the upgrade code (its
-// code, name and version) and returns how many there are; changes nothing.
-// A failing enumeration writes its line and sets incomplete.
-unsigned ListRelatedProducts(const wchar_t* upgradeCode, bool& incomplete);
+// Adds to the inventory each installed product related to the upgrade code
+// (its code, name, version, whether its cached package is missing and, with a
+// folder of originals, what the search for its original found), or what
+// could not be read; changes nothing.
+void ListRelatedProducts(const wchar_t* upgradeCode, Inventory& inventory);

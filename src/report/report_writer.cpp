@@ -117,6 +117,14 @@ void ReportFailureHex(const char* what, std::uint32_t code) {
     ReportFailureLine(what, [&](std::ostream& out) { out << std::hex << code << std::dec; });
 }
 
+void ReportFailure(const FailureLine& failure) {
+    switch (failure.form) {
+    case CodeForm::Decimal: ReportFailure(failure.what, failure.code); break;
+    case CodeForm::Signed: ReportFailureSigned(failure.what, static_cast<std::int32_t>(failure.code)); break;
+    case CodeForm::Hex: ReportFailureHex(failure.what, failure.code); break;
+    }
+}
+
 void ReportRestartNeeded() {
     ReportLine("Restart the computer to finish the removal.");
     NoteRestartNeeded();

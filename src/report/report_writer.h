@@ -31,6 +31,16 @@ void ReportFailure(const char* what, std::uint32_t code);
 void ReportFailureSigned(const char* what, std::int32_t code);
 void ReportFailureHex(const char* what, std::uint32_t code);
 
+// A failure line as a value, written later (ReportFailure) in one of those
+// forms: what the inventory could not read waits for its place in the list.
+enum class CodeForm { Decimal, Signed, Hex };
+struct FailureLine {
+    const char* what;
+    std::uint32_t code;
+    CodeForm form = CodeForm::Decimal;
+};
+void ReportFailure(const FailureLine& failure);
+
 // The line that tells the user a removal finishes only with a restart.
 void ReportRestartNeeded();
 

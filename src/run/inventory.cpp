@@ -1,64 +1,149 @@
 #include "run/inventory.h"
 
-#include <string>
+#include <algorithm>
+#include <functional>
+#include <utility>
 
 #include "devices/device_inventory.h"
 #include "devices/scanner_packages.h"
 #include "leftovers/registry_mark.h"
 #include "products/related_products.h"
-#include "report/report_writer.h"
 #include "report/run_outcome.h"
 #include "run/tables.h"
 
-InventoryResult TakeInventory() {
-    bool incomplete = false;
-    unsigned products = 0;
+namespace {
+
+// The package lines, in their order: label and name.
+std::vector<std::pair<const char*, const std::wstring*>> PackageLines(const Inventory& inventory) {
+    std::vector<std::pair<const char*, const std::wstring*>> lines;
+    for (const auto& [label, names] : {std::pair{kDriverPackageLabel, &inventory.packages},
+                                       {kWindowsPackageLabel, &inventory.windowsPackages},
+                                       {kOtherMakersPackageLabel, &inventory.otherMakersPackages},
+                                       {kPackageWithoutDeviceLabel, &inventory.packagesWithoutDevice},
+                                       {kSharedPackageLabel, &inventory.sharedPackages}})
+        for (const std::wstring& name : *names) lines.emplace_back(label, &name);
+    return lines;
+}
+
+// How many facts of the part are read so far: as many as it has lines.
+std::size_t FactsRead(const Inventory& inventory, InventoryPart part) {
+    switch (part) {
+    case InventoryPart::Products: return inventory.products.size();
+    case InventoryPart::Mark: return inventory.mark ? 1 : 0;
+    case InventoryPart::Nodes: return inventory.nodes.size();
+    case InventoryPart::Packages: return PackageLines(inventory).size();
+    }
+    return 0;
+}
+
+// Writes the part's facts (write(i) for each), each after the failure lines
+// noted before it, then the failure lines noted after its last.
+template <typename Write>
+void ReportPart(const Inventory& inventory, InventoryPart part, Write write) {
+    const std::size_t facts = FactsRead(inventory, part);
+    for (std::size_t index = 0; index <= facts; ++index) {
+        for (const Unread& unread : inventory.unread)
+            if (unread.part == part && unread.before == index) ReportFailure(unread.failure);
+        if (index < facts) write(index);
+    }
+}
+
+void ReportProduct(const ProductFact& product) {
+    ReportText(kProductLabel);
+    ReportText(product.code.c_str());
+    ReportText(", ");
+    ReportText(product.name.c_str());
+    ReportText(", version ");
+    ReportText(product.version.c_str());
+    if (product.cachedPackageMissing) ReportText(", cached package missing");
+    ReportEndLine();
+    if (product.originals) ReportOriginalSearch(*product.originals);
+}
+
+void ReportNode(const NodeFact& node) {
+    ReportText(kNodeLabel);
+    ReportText(node.instanceId.c_str());
+    if (node.removalAwaitsRestart) {
+        ReportLine(", its removal finishes when the computer restarts");
+        return;
+    }
+    ReportText(node.attached ? ", attached: yes, inf: " : ", attached: no, inf: ");
+    ReportText(node.inf.value_or(L"none").c_str());
+    ReportLine(", version: ", node.version.value_or(L"none").c_str());
+}
+
+}  // namespace
+
+void NoteUnread(Inventory& inventory, InventoryPart part, const FailureLine& failure) {
+    inventory.unread.push_back({part, FactsRead(inventory, part), failure});
+}
+
+Inventory ReadInventory() {
+    Inventory inventory;
     for (const wchar_t* const* code = UpgradeCodeTable; *code != nullptr; ++code)
-        products += ListRelatedProducts(*code, incomplete);
+        ListRelatedProducts(*code, inventory);
+    FindRegistryMark(inventory);
+    for (const wchar_t* const* id = HardwareIdTable; *id != nullptr; ++id) ListDeviceNodes(*id, inventory);
+    ListDriverPackages(HardwareIdTable, inventory);
+    return inventory;
+}
 
-    const bool mark = FindRegistryMark(incomplete);
+InventoryResult ReportInventory(const Inventory& inventory) {
+    ReportPart(inventory, InventoryPart::Products, [&](std::size_t i) { ReportProduct(inventory.products[i]); });
+    ReportPart(inventory, InventoryPart::Mark, [](std::size_t) { ReportLine(kMarkLine); });
+    ReportPart(inventory, InventoryPart::Nodes, [&](std::size_t i) { ReportNode(inventory.nodes[i]); });
+    const auto packages = PackageLines(inventory);
+    ReportPart(inventory, InventoryPart::Packages,
+               [&](std::size_t i) { ReportLine(packages[i].first, packages[i].second->c_str()); });
 
-    DeviceInventory devices;
-    for (const wchar_t* const* id = HardwareIdTable; *id != nullptr; ++id) ListDeviceNodes(*id, devices);
-    incomplete = incomplete || devices.incomplete;
-
-    // Packages are counted once each, whatever the letter case of their names.
-    InfNameSet counted;
-    InfNameSet otherMakers;  // named by a node, but the cleanup keeps them
-    for (const std::wstring& name : devices.packages) {
-        if (IsAnotherMakersPackage(HardwareIdTable, name)) {
-            otherMakers.insert(name);
-            continue;
-        }
-        ReportLine("Driver package: ", name.c_str());
-        counted.insert(FileNameKey(name));
-    }
-    for (const std::wstring& name : devices.windowsPackages) ReportLine("Windows driver package kept: ", name.c_str());
-    for (const std::wstring& name : otherMakers) ReportLine("Another maker's driver package kept: ", name.c_str());
-    ScannerPackages scanned;
-    if (!FindScannerPackages(HardwareIdTable, scanned)) incomplete = true;
-    for (const std::wstring& name : PackagesWithoutDevice(scanned, devices.packages)) {
-        ReportLine("Driver package without device: ", name.c_str());
-        counted.insert(FileNameKey(name));
-    }
-    for (const std::wstring& name : scanned.shared)
-        if (counted.count(FileNameKey(name)) == 0) ReportLine("Shared driver package kept: ", name.c_str());
-
-    if (incomplete) {
-        ReportLine("NRV-CHECK: INCOMPLETE");
+    if (!inventory.unread.empty()) {
+        ReportLine(kIncompleteVerdict);
         return InventoryResult::Incomplete;
     }
-    if (products == 0 && !mark && devices.nodes == 0 && counted.empty()) {
-        if (devices.restartPending) NoteRestartNeeded();  // an unattended run ends with 3010
-        ReportLine("NRV-CHECK: CLEAN");
+    const auto awaitsRestart = [](const NodeFact& node) { return node.removalAwaitsRestart; };
+    const auto nodeCount = static_cast<std::uint32_t>(
+        std::count_if(inventory.nodes.begin(), inventory.nodes.end(), std::not_fn(awaitsRestart)));
+    const auto packageCount = static_cast<std::uint32_t>(CountedPackages(inventory).size());
+    if (inventory.products.empty() && !inventory.mark && nodeCount == 0 && packageCount == 0) {
+        // A node Windows removes at the restart: an unattended run ends with 3010.
+        if (std::any_of(inventory.nodes.begin(), inventory.nodes.end(), awaitsRestart)) NoteRestartNeeded();
+        ReportLine(kCleanVerdict);
         return InventoryResult::Clean;
     }
-    ReportText("NRV-CHECK: FOUND products=");
-    ReportUnsigned(products);
-    ReportText(mark ? " mark=1 nodes=" : " mark=0 nodes=");
-    ReportUnsigned(devices.nodes);
+    ReportText(kFoundVerdictLabel);
+    ReportUnsigned(static_cast<std::uint32_t>(inventory.products.size()));
+    ReportText(inventory.mark ? " mark=1 nodes=" : " mark=0 nodes=");
+    ReportUnsigned(nodeCount);
     ReportText(" packages=");
-    ReportUnsigned(static_cast<std::uint32_t>(counted.size()));
+    ReportUnsigned(packageCount);
     ReportEndLine();
     return InventoryResult::Found;
+}
+
+InfNameSet CountedPackages(const Inventory& inventory) {
+    InfNameSet counted;
+    for (const InfNameSet* names : {&inventory.packages, &inventory.packagesWithoutDevice})
+        for (const std::wstring& name : *names) counted.insert(FileNameKey(name));
+    return counted;
+}
+
+InventoryResult TakeInventory() { return ReportInventory(ReadInventory()); }
+
+void ReportOriginalSearch(const OriginalSearch& search) {
+    for (const OriginalRefusal& refused : search.refused) {
+        if (!refused.anotherBuild) {
+            ReportLine(kOriginalRefusedOthersCanChangeLabel, refused.path.c_str());
+            continue;
+        }
+        ReportText(kOriginalRefusedAnotherBuildLabel);
+        ReportText(refused.path.c_str());
+        ReportText(", package code ");
+        ReportText(refused.packageCode.c_str());
+        ReportLine(", installed ", search.packageCode.c_str());
+    }
+    if (search.path.empty()) {
+        ReportLine(kNoOriginalLabel, search.folder.c_str());
+    } else {
+        ReportLine(kOriginalLabel, search.path.c_str());
+    }
 }

@@ -47,7 +47,7 @@ void PauseBeforeExit() {
 // that also serves other devices is never among them.
 void RemovePackagesWithoutDevice(const InfNameSet& removedNames) {
     ScannerPackages found;
-    FindScannerPackages(HardwareIdTable, found);
+    if (const auto failure = FindScannerPackages(HardwareIdTable, found)) ReportFailure(*failure);
     RemoveDriverPackages(PackagesWithoutDevice(found, removedNames));
 }
 

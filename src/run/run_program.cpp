@@ -21,7 +21,7 @@ bool StartUp(const wchar_t* commandLine) {
 
 int RunCheck() {
     if (!StartRun()) {
-        ReportLine("NRV-CHECK: INCOMPLETE");
+        ReportLine(kIncompleteVerdict);
         return 2;
     }
     switch (TakeInventory()) {

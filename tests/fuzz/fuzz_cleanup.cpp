@@ -20,6 +20,7 @@
 
 #include "fuzz/fuzz_machine.h"
 #include "report/run_log.h"
+#include "run/inventory.h"
 #include "run/run_program.h"
 #include "run/tables.h"
 
@@ -32,53 +33,51 @@ struct LineForm {
     Tail tail;
 };
 
-const LineForm kLineForms[] = {
-    {"Nerovan Driver Cleanup utility v." NRV_VERSION, Tail::None},
-    {"Can't determinate process architecture", Tail::None},
-    {"Can't create log file", Tail::None},
-    {"You should use x64 version of utility.", Tail::None},
-    {"NOTE: Make sure that you connect Nerovan scanner to computer at least once.", Tail::None},
-    {"PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!", Tail::None},
-    {"Press any key to continue", Tail::None},
-    {"Check product upgrade code: ", Tail::UpgradeCode},
-    {"Found driver product package: ", Tail::Text},
-    {"Driver installer data base has open successfully.", Tail::None},
-    {"Driver product package cache path: ", Tail::Text},
-    {"Driver product package has remove successfully", Tail::None},
-    {"Restart the computer to finish the removal.", Tail::None},
-    {"Invalid condition description string: ", Tail::Text},
-    {"Can't make changes in package installer data base (InvalidCondition).", Tail::None},
-    {"Can't make changes in package installer data base (CheckUninstallAction).", Tail::None},
-    {"Driver installer data base has changed successfully.", Tail::None},
-    {"Check registry entries", Tail::None},
-    {"Registry mark found", Tail::None},
-    {"Driver mark has removes successfully", Tail::None},
-    {"Check device with HardwareId: ", Tail::HardwareId},
-    {"Find device with class: ", Tail::DeviceClass},
-    {"Device instance id: ", Tail::Text},
-    {"Device inf file path: ", Tail::Text},
-    {"Device driver version: ", Tail::Text},
-    {"Device node has removed successfully", Tail::None},
-    {"Remove driver package for inf file: ", Tail::Text},
-    // The inventory of /check and of the end of /quiet.
-    {"Driver product: ", Tail::Text},
-    {"Driver mark: HKEY_LOCAL_MACHINE\\Software\\NerovanDrv DriverName (32-bit view)", Tail::None},
-    {"Device node: ", Tail::Text},
-    {"Driver package: ", Tail::Text},
-    {"Driver package without device: ", Tail::Text},
-    {"Shared driver package kept: ", Tail::Text},
-    {"NRV-CHECK: CLEAN", Tail::None},
-    {"NRV-CHECK: INCOMPLETE", Tail::None},
-    {"NRV-CHECK: FOUND products=", Tail::Counts},
-    {"Windows driver package kept: ", Tail::Text},
-    {"Another maker's driver package kept: ", Tail::Text},
-    {"Device inf file has removed successfully", Tail::None},
-    {"Original package: ", Tail::Text},
-    {"Original package refused, another build: ", Tail::Text},
-    {"Original package refused, others can change it: ", Tail::Text},
-    {"No original package of this product in: ", Tail::Text},
-    {"Original package changed while copied: ", Tail::Text},
-};
+Tail TailOf(LabelTail tail) {
+    switch (tail) {
+    case LabelTail::None: return Tail::None;
+    case LabelTail::Text: return Tail::Text;
+    case LabelTail::Counts: return Tail::Counts;
+    }
+    return Tail::None;
+}
+
+// The cleanup's lines, then the inventory's, from its labels.
+const std::vector<LineForm> kLineForms = [] {
+    std::vector<LineForm> forms = {
+        {"Nerovan Driver Cleanup utility v." NRV_VERSION, Tail::None},
+        {"Can't determinate process architecture", Tail::None},
+        {"Can't create log file", Tail::None},
+        {"You should use x64 version of utility.", Tail::None},
+        {"NOTE: Make sure that you connect Nerovan scanner to computer at least once.", Tail::None},
+        {"PLEASE DETACH ANY NEROVAN DEVICE BEFORE CONTINUE!", Tail::None},
+        {"Press any key to continue", Tail::None},
+        {"Check product upgrade code: ", Tail::UpgradeCode},
+        {"Found driver product package: ", Tail::Text},
+        {"Driver installer data base has open successfully.", Tail::None},
+        {"Driver product package cache path: ", Tail::Text},
+        {"Driver product package has remove successfully", Tail::None},
+        {"Restart the computer to finish the removal.", Tail::None},
+        {"Invalid condition description string: ", Tail::Text},
+        {"Can't make changes in package installer data base (InvalidCondition).", Tail::None},
+        {"Can't make changes in package installer data base (CheckUninstallAction).", Tail::None},
+        {"Driver installer data base has changed successfully.", Tail::None},
+        {"Check registry entries", Tail::None},
+        {"Registry mark found", Tail::None},
+        {"Driver mark has removes successfully", Tail::None},
+        {"Check device with HardwareId: ", Tail::HardwareId},
+        {"Find device with class: ", Tail::DeviceClass},
+        {"Device instance id: ", Tail::Text},
+        {"Device inf file path: ", Tail::Text},
+        {"Device driver version: ", Tail::Text},
+        {"Device node has removed successfully", Tail::None},
+        {"Remove driver package for inf file: ", Tail::Text},
+        {"Device inf file has removed successfully", Tail::None},
+        {"Original package changed while copied: ", Tail::Text},
+    };
+    for (const InventoryLabel& label : kInventoryLabels) forms.push_back({label.text, TailOf(label.tail)});
+    return forms;
+}();
 
 constexpr std::string_view kPrompt = "Do you want to continue [y/N]? ";
 

@@ -1,6 +1,7 @@
 #include "fuzz/fuzz_machine.h"
 
 #include <algorithm>
+#include <iterator>
 #include <set>
 
 #include "platform/ascii_case.h"
@@ -50,6 +51,16 @@ std::wstring FuzzText() {
     return text;
 }
 
+// How many entries a null-terminated table holds.
+int TableSize(const wchar_t* const* table) {
+    int size = 0;
+    while (table[size] != nullptr) ++size;
+    return size;
+}
+
+const int kUpgradeCodes = TableSize(UpgradeCodeTable);
+const int kHardwareIds = TableSize(HardwareIdTable);
+
 bool faulted = false;
 std::set<std::wstring> scannerOnlyInfs;  // paths, as planted
 std::set<std::wstring> othersInfs;
@@ -77,7 +88,7 @@ void PlantInfs() {
     TheFakeKernel().folders[kInfFolder];
     for (int number = 1; number <= 5; ++number) {
         const std::wstring name = L"oem" + std::to_wstring(number) + L".inf";
-        const std::wstring scannerId = std::wstring(HardwareIdTable[FuzzByte() % 8]) + L"&REV_0001";
+        const std::wstring scannerId = std::wstring(HardwareIdTable[FuzzByte() % kHardwareIds]) + L"&REV_0001";
         const int kind = FuzzByte() % 5;
         if (kind == 1) scannerOnlyInfs.insert(kInfFolder + L"\\" + name);
         if (kind == 3) othersInfs.insert(kInfFolder + L"\\" + name);
@@ -94,8 +105,8 @@ void PlantInfs() {
 void PlantProducts() {
     TheFakeKernel().folders[L"C:\\kit"];
     int number = 0;
-    for (int code = 0; code <= 4; ++code) {
-        const std::wstring upgradeCode = code < 4 ? UpgradeCodeTable[code] : kOtherUpgradeCode;
+    for (int code = 0; code <= kUpgradeCodes; ++code) {  // the last one another maker's
+        const std::wstring upgradeCode = code < kUpgradeCodes ? UpgradeCodeTable[code] : kOtherUpgradeCode;
         for (int count = FuzzByte() % 3; count > 0; --count) {
             ++number;
             const std::wstring productCode = L"{A0000000-0000-4000-8000-0000000000" + std::to_wstring(10 + number) + L"}";
@@ -126,8 +137,8 @@ void PlantDevices() {
     static const wchar_t* const kInfNames[] = {L"oem1.inf", L"oem2.inf", L"oem3.inf", L"oem4.inf",
                                                L"oem5.inf", L"oem9.inf", L"usbscan.inf", L""};
     DWORD devInst = 100;
-    for (int id = 0; id <= 8; ++id) {
-        const std::wstring hardwareId = id < 8 ? HardwareIdTable[id] : kOtherHardwareId;
+    for (int id = 0; id <= kHardwareIds; ++id) {  // the last one another maker's
+        const std::wstring hardwareId = id < kHardwareIds ? HardwareIdTable[id] : kOtherHardwareId;
         FakeDeviceSetScript& script = TheFakeSetupApi().hardwareIds[hardwareId];
         for (int count = FuzzByte() % 3; count > 0; --count) {
             const std::uint8_t traits = FuzzByte();
@@ -135,7 +146,7 @@ void PlantDevices() {
             node.classGuid = GUID{0x36fc9e60, 0xc465, 0x11cf, {0x80, 0x56, 0x44, 0x45, 0x53, 0x54, 0, 0}};
             node.devInst = ++devInst;
             node.instanceId.value = hardwareId + L"\\" + std::to_wstring(devInst);
-            node.infPath.value = kInfNames[traits % 8];
+            node.infPath.value = kInfNames[traits % std::size(kInfNames)];
             node.version.value = L"3.2.0.1";
             node.attached = traits & 8;
             node.removalWaitsForRestart = (traits & 0x70) == 0x70;

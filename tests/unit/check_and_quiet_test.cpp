@@ -11,6 +11,7 @@
 #include "fake/fake_registry.h"
 #include "fake/fake_setupapi.h"
 #include "report/run_log.h"
+#include "run/inventory.h"
 #include "run/options.h"
 #include "run/run_program.h"
 #include "unit/report_fixture.h"
@@ -191,18 +192,22 @@ void PlantScannerMachine() {
     FakeStoreInf(L"oem.inf", FakeInfOf({{L"Models", {FakeModel(L"USB\\VID_7F3A&PID_0047")}}}));
 }
 
+// An inventory line: its label, then the rest.
+std::string Line(const char* label, const std::string& rest = "") { return label + rest + "\n"; }
+
+const std::string kIncomplete = Line(kIncompleteVerdict);
+
 const std::string kScannerInventory =
-    Lines({"Driver product: {5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}, Nerovan Scanner Driver, version 3.2.0",
-           ("Driver product: {3A7E05D2-0000-0000-0000-000000000002}, Nerovan Scan Tool" + std::string(300, '+') +
-            ", version 1.0.7").c_str(),
-           "Driver mark: HKEY_LOCAL_MACHINE\\Software\\NerovanDrv DriverName (32-bit view)",
-           "Device node: USB\\VID_7F3A&PID_0031\\SN1, attached: yes, inf: oem10.inf, version: 3.2.0.1",
-           "Device node: USB\\VID_7F3A&PID_0031\\SN2, attached: no, inf: none, version: none",
-           "Device node: USB\\VID_7F3A&PID_0036\\SN3, attached: no, inf: usbscan.inf, version: 10.0",
-           "Driver package: oem10.inf", "Windows driver package kept: usbscan.inf",
-           "Driver package without device: OEM21.INF", "Driver package without device: oem20.inf",
-           "Shared driver package kept: oem22.inf", "Shared driver package kept: oem31.inf",
-           "NRV-CHECK: FOUND products=2 mark=1 nodes=3 packages=3"});
+    Line(kProductLabel, "{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}, Nerovan Scanner Driver, version 3.2.0") +
+    Line(kProductLabel, "{3A7E05D2-0000-0000-0000-000000000002}, Nerovan Scan Tool" + std::string(300, '+') +
+                            ", version 1.0.7") +
+    Line(kMarkLine) + Line(kNodeLabel, "USB\\VID_7F3A&PID_0031\\SN1, attached: yes, inf: oem10.inf, version: 3.2.0.1") +
+    Line(kNodeLabel, "USB\\VID_7F3A&PID_0031\\SN2, attached: no, inf: none, version: none") +
+    Line(kNodeLabel, "USB\\VID_7F3A&PID_0036\\SN3, attached: no, inf: usbscan.inf, version: 10.0") +
+    Line(kDriverPackageLabel, "oem10.inf") + Line(kWindowsPackageLabel, "usbscan.inf") +
+    Line(kPackageWithoutDeviceLabel, "OEM21.INF") + Line(kPackageWithoutDeviceLabel, "oem20.inf") +
+    Line(kSharedPackageLabel, "oem22.inf") + Line(kSharedPackageLabel, "oem31.inf") +
+    Line(kFoundVerdictLabel, "2 mark=1 nodes=3 packages=3");
 
 TEST_F(CheckAndQuietTest, CheckListsWhatIsLeftAndChangesNothing) {
     PlantScannerMachine();
@@ -228,26 +233,26 @@ TEST_F(CheckAndQuietTest, CheckOnACleanMachineAndWhenAQueryFails) {
         int exitCode;
     };
     const Case cases[] = {
-        {"clean", [] {}, Lines({"NRV-CHECK: CLEAN"}), 0},
+        {"clean", [] {}, Line(kCleanVerdict), 0},
         {"32-bit program on 64-bit Windows", [] { TheFakeKernel().wow64Flag = TRUE; },
-         Lines({"You should use x64 version of utility.", "NRV-CHECK: INCOMPLETE"}), 2},
+         Lines({"You should use x64 version of utility."}) + kIncomplete, 2},
         {"products cannot be listed",
          [] { TheFakeMsi().enumerationEnd[L"{8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}"] = 1610; },
-         Lines({"Can't enumerate related products. Error: 64a", "NRV-CHECK: INCOMPLETE"}), 2},
+         Lines({"Can't enumerate related products. Error: 64a"}) + kIncomplete, 2},
         {"mark key refused", [] {
              TheFakeRegistry().view32[L"Software\\NerovanDrv"];
              TheFakeRegistry().openError = 5;
          },
-         Lines({"Can't open driver mark key. Error: 5", "NRV-CHECK: INCOMPLETE"}), 2},
+         Lines({"Can't open driver mark key. Error: 5"}) + kIncomplete, 2},
         {"mark key without the value", [] { TheFakeRegistry().view32[L"Software\\NerovanDrv"]; },
-         Lines({"NRV-CHECK: CLEAN"}), 0},
+         Line(kCleanVerdict), 0},
         {"mark value unreadable", [] {
              TheFakeRegistry().view32[L"Software\\NerovanDrv"];
              TheFakeRegistry().queryStatus = 1018;
          },
-         Lines({"Can't read driver mark value. Error: 1018", "NRV-CHECK: INCOMPLETE"}), 2},
+         Lines({"Can't read driver mark value. Error: 1018"}) + kIncomplete, 2},
         {"device set refused", [] { TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_8064"].createError = 5; },
-         Lines({"Can't create device information set. Error: 5", "NRV-CHECK: INCOMPLETE"}), 2},
+         Lines({"Can't create device information set. Error: 5"}) + kIncomplete, 2},
         {"enumeration broken, instance id and INF unreadable", [] {
              auto& script = TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0047"];
              script.nodes = {Node(L"X", L"oem1.inf", L"1", false)};
@@ -256,22 +261,22 @@ TEST_F(CheckAndQuietTest, CheckOnACleanMachineAndWhenAQueryFails) {
              script.endError = 87;
          },
          Lines({"Can't enumerate device information set. Error: 87",  // the attached set first
-                "Can't get device instance id. Error: 13", "Can't get device inf file path. Error: 5",
-                "Device node: , attached: no, inf: none, version: 1",
-                "Can't enumerate device information set. Error: 87", "NRV-CHECK: INCOMPLETE"}),
+                "Can't get device instance id. Error: 13", "Can't get device inf file path. Error: 5"}) +
+             Line(kNodeLabel, ", attached: no, inf: none, version: 1") +
+             Lines({"Can't enumerate device information set. Error: 87"}) + kIncomplete,
          2},
         {"INF folder unlistable", [] { TheFakeKernel().listError = 5; },
-         Lines({"Can't list driver packages. Error: 5", "NRV-CHECK: INCOMPLETE"}), 2},
+         Lines({"Can't list driver packages. Error: 5"}) + kIncomplete, 2},
         {"INF folder listing broken off", [] {
              FakeStoreInf(L"oem1.inf", FakeInfOf({}));
              TheFakeKernel().endError = 59;
          },
-         Lines({"Can't list driver packages. Error: 59", "NRV-CHECK: INCOMPLETE"}), 2},
+         Lines({"Can't list driver packages. Error: 59"}) + kIncomplete, 2},
         {"Windows directory unknown", [] {
              TheFakeKernel().windowsDirectoryResults = {0};
              TheFakeKernel().windowsDirectoryError = 1450;
          },
-         Lines({"Can't get Windows directory. Error: 1450", "NRV-CHECK: INCOMPLETE"}), 2},
+         Lines({"Can't get Windows directory. Error: 1450"}) + kIncomplete, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -342,8 +347,7 @@ TEST_F(CheckAndQuietTest, QuietRemovesWithoutAskingAlsoThePackagesNoDeviceNamesT
         "Windows driver package kept: usbscan.inf",
         "Remove driver package for inf file: OEM21.INF", "Device inf file has removed successfully",
         "Remove driver package for inf file: oem20.inf", "Device inf file has removed successfully",
-        "", "Shared driver package kept: oem22.inf", "Shared driver package kept: oem31.inf",
-        "NRV-CHECK: CLEAN"});
+        ""}) + Line(kSharedPackageLabel, "oem22.inf") + Line(kSharedPackageLabel, "oem31.inf") + Line(kCleanVerdict);
     EXPECT_TRUE(report.ends_with(tail)) << report;
     // One event: the verdict, the exit code, the command line, the run log's
     // full path and the inventory's lines.
@@ -366,33 +370,33 @@ TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
         const char* what;
         void (*script)();
         int exitCode;
-        const char* last;
+        std::string last;
         const wchar_t* event = L"ReportEventW(2, 0, 1001, ";  // how its one event starts; null: none
     };
     const Case cases[] = {
-        {"nothing there", [] {}, 0, "NRV-CHECK: CLEAN", L"ReportEventW(4, 0, 1000, "},
+        {"nothing there", [] {}, 0, Line(kCleanVerdict), L"ReportEventW(4, 0, 1000, "},
         {"the event log refuses the event", [] { TheFakeEventLog().registerError = 5; }, 0,
-         "NRV-CHECK: CLEAN\nCan't write the run's event. Error: 5", nullptr},
+         Line(kCleanVerdict) + "Can't write the run's event. Error: 5\n", nullptr},
         {"a removal that needs a restart", [] {
              FakeMsiInstallProduct(L"{8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}", L"{8C2F6A19-0000-0000-0000-000000000001}",
                                    L"C:\\1.msi", FakeMsiPackage{});
              TheFakeMsi().products.back().removedResult = ERROR_SUCCESS_REBOOT_INITIATED;
          },
-         3010, "NRV-CHECK: CLEAN"},
+         3010, Line(kCleanVerdict)},
         {"a device removal that needs a restart", [] {
              auto& node = TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0031"].nodes.emplace_back();
              node.installFlags = DI_NEEDREBOOT;
              node.infPath.error = 1168;
          },
-         3010, "NRV-CHECK: CLEAN"},
+         3010, Line(kCleanVerdict)},
         {"a device removal that waits for the restart", [] {
              auto& node = TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0031"].nodes.emplace_back();
              node.instanceId.value = L"USB\\VID_7F3A&PID_0031\\SN1";
              node.infPath.error = 1168;
              node.removalWaitsForRestart = true;
          },
-         3010, "Device node: USB\\VID_7F3A&PID_0031\\SN1, its removal finishes when the computer restarts\n"
-               "NRV-CHECK: CLEAN"},
+         3010, Line(kNodeLabel, "USB\\VID_7F3A&PID_0031\\SN1, its removal finishes when the computer restarts") +
+                   Line(kCleanVerdict)},
         {"another installation in progress", [] {
              FakeMsiInstallProduct(L"{8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}", L"{8C2F6A19-0000-0000-0000-000000000001}",
                                    L"C:\\1.msi", FakeMsiPackage{});
@@ -401,20 +405,20 @@ TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
                                    L"C:\\2.msi", FakeMsiPackage{});
              TheFakeMsi().products.back().installFailure = 1603;
          },
-         1618, "NRV-CHECK: FOUND products=2 mark=0 nodes=0 packages=0", L"ReportEventW(2, 0, 1002, "},
+         1618, Line(kFoundVerdictLabel, "2 mark=0 nodes=0 packages=0"), L"ReportEventW(2, 0, 1002, "},
         {"a product that cannot be removed", [] {
              FakeMsiInstallProduct(L"{8C2F6A19-47B3-4705-B1A6-93D0E7254C8A}", L"{8C2F6A19-0000-0000-0000-000000000001}",
                                    L"C:\\1.msi", FakeMsiPackage{});
              TheFakeMsi().products.back().installFailure = 1603;
              TheFakeMsi().products.back().removedResult = ERROR_SUCCESS_REBOOT_REQUIRED;
          },
-         1603, "NRV-CHECK: FOUND products=1 mark=0 nodes=0 packages=0", L"ReportEventW(1, 0, 1003, "},
+         1603, Line(kFoundVerdictLabel, "1 mark=0 nodes=0 packages=0"), L"ReportEventW(1, 0, 1003, "},
         {"a package that cannot be removed", [] {
              FakeStoreInf(L"oem7.inf", FakeInfOf({{L"Models", {FakeModel(L"USB\\VID_7F3A&PID_0031")}}}));
              TheFakeSetupApi().uninstallErrors[L"oem7.inf"] = 5;
          },
-         1603, "NRV-CHECK: FOUND products=0 mark=0 nodes=0 packages=1", L"ReportEventW(1, 0, 1003, "},
-        {"what is left cannot be told", [] { TheFakeKernel().listError = 5; }, 1603, "NRV-CHECK: INCOMPLETE",
+         1603, Line(kFoundVerdictLabel, "0 mark=0 nodes=0 packages=1"), L"ReportEventW(1, 0, 1003, "},
+        {"what is left cannot be told", [] { TheFakeKernel().listError = 5; }, 1603, kIncomplete,
          L"ReportEventW(1, 0, 1003, "},
     };
     for (const auto& c : cases) {
@@ -423,7 +427,7 @@ TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
         SetUp();
         c.script();
         EXPECT_EQ(RunProgram({L"-Quiet"}, false), c.exitCode);
-        EXPECT_TRUE(RunLogText().ends_with(std::string(c.last) + "\nExit code: " + std::to_string(c.exitCode) + "\n"))
+        EXPECT_TRUE(RunLogText().ends_with(c.last + "Exit code: " + std::to_string(c.exitCode) + "\n"))
             << RunLogText();
         const auto events = FakeCallsStartingWith(L"ReportEventW");
         EXPECT_TRUE(c.event == nullptr ? events.empty() : events.size() == 1 && events[0].starts_with(c.event));
@@ -523,7 +527,7 @@ TEST_F(CheckAndQuietTest, ARunCutOffAfterAnyCallIsFinishedByTheNextQuietRun) {
             ++TheFakeKernel().tickCount;  // the next run's log gets a name of its own
             const int exitCode = RunProgram({L"/quiet"}, false);
             EXPECT_TRUE(exitCode == 0 || exitCode == 3010) << exitCode;
-            EXPECT_TRUE(RunLogText().ends_with("NRV-CHECK: CLEAN\nExit code: " + std::to_string(exitCode) + "\n"))
+            EXPECT_TRUE(RunLogText().ends_with(Line(kCleanVerdict) + "Exit code: " + std::to_string(exitCode) + "\n"))
                 << RunLogText();
             EXPECT_EQ(MachineState(), finished);
         }
