@@ -6,6 +6,7 @@
 #   scripts/demo.sh            answers "y" for you
 #   scripts/demo.sh --ask      lets you answer the prompt yourself
 set -euo pipefail
+source "$(dirname "$0")/../tests/e2e/fixed_layout.sh"
 cd "$(dirname "$0")/.."
 root=$PWD
 scripts/setup.sh

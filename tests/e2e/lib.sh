@@ -4,6 +4,7 @@
 # the template and removes it when the script ends. The program is the
 # 64-bit one, or with NRV_E2E_ARCH=x86 the 32-bit one (E2E_EXE, run by
 # E2E_WINE). tests/README.md lists what a scenario is given.
+source "$NRV_E2E_DIR/fixed_layout.sh"
 source "$NRV_E2E_DIR/../check.sh"
 
 : "${NRV_WINE64:?}" "${NRV_WINESERVER:?}" "${NRV_TEMPLATE_PREFIX:?}" "${NRV_VERSION:?}"
@@ -38,9 +39,8 @@ at_exit e2e_cleanup
 # one): the copy shares those with the template by hard links, and copies
 # every other file (registry, .ini, INF and log files, written in place). A
 # copy is then about 15 MB and half a second instead of 1.3 GB and 3 to 11 s:
-# four scenarios at a time no longer write 5 GB, which fails on a machine
-# short of disk (the copy failing a second into the scenario) and holds up
-# every Wine process of the machine on the disk meanwhile.
+# four scenarios at a time no longer write 5 GB, holding up every Wine
+# process of the machine on the disk meanwhile.
 e2e_copy_prefix() {
     local shared=(\( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' -o -iname '*.sys' -o -iname '*.nls'
         -o -iname '*.ocx' -o -iname '*.cpl' -o -iname '*.acm' -o -iname '*.ax' -o -iname '*.ds' \))

@@ -3,6 +3,7 @@
 # 64-bit Windows, or with NRV_E2E_ARCH=x86 (32-bit Wine under emulation) the
 # Windows that NRV_TEMPLATE_WINEARCH names: win32 (32-bit Windows) or win64
 # (64-bit Windows with its 32-bit subsystem, WoW64).
+source "$NRV_E2E_DIR/fixed_layout.sh"
 source "$NRV_E2E_DIR/../check.sh"
 template=$NRV_TEMPLATE_PREFIX
 if [[ -f $template/.nrv-ready ]]; then exit 0; fi
