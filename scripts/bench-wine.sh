@@ -8,6 +8,7 @@
 # Each is measured on fresh copies of one demo prefix, repeated; the medians
 # and their ratio are printed. Wall-clock time: run it on a quiet machine.
 set -euo pipefail
+source "$(dirname "$0")/../tests/e2e/fixed_layout.sh"
 cd "$(dirname "$0")/.."
 root=$PWD
 runs=${NRV_BENCH_RUNS:-5}

@@ -1,5 +1,5 @@
 # Sourced first by every script that runs Wine (the scenarios through lib.sh,
-# make_template.sh, scripts/demo.sh): runs the script again with address space
+# make_template.sh, scripts/demo.sh and bench-wine.sh): runs the script again with address space
 # randomization off (setarch -R), for it and every process it starts.
 #
 # Debian's wine64 has no preloader and is linked at 0x7d000000. For a 64-bit
