@@ -96,22 +96,35 @@ void ReadInf(HINF inf, const wchar_t* const* hardwareIds, bool& scanner, bool& o
 }
 
 // What the INF file under the name in the INF folder says it installs:
-// whether it lists a scanner id, and whether it lists any other id. Neither,
-// when SetupAPI cannot open it as a Windows NT INF file.
-void ReadPackage(const std::wstring& infFolder, const std::wstring& name,
-                 const wchar_t* const* hardwareIds, bool& scanner, bool& other) {
+// whether it lists a scanner id, and whether it lists any other id. The
+// error when SetupAPI cannot open it as a Windows NT INF file (another
+// process holding it, sharing nothing, makes that fail with 32).
+std::optional<DWORD> ReadPackage(const std::wstring& infFolder, const std::wstring& name,
+                                 const wchar_t* const* hardwareIds, bool& scanner, bool& other) {
     const std::wstring path = infFolder + name;
     const HINF opened = SetupOpenInfFileW(path.c_str(), nullptr, INF_STYLE_WIN4, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) return;
+    if (opened == INVALID_HANDLE_VALUE) {
+        // Read as one listing no id: a file that is gone (no package to
+        // keep), and one read whole but not a Windows NT INF file (no package
+        // Windows could install from). Only administrators can change either
+        // in the INF folder.
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_WRONG_INF_STYLE) return std::nullopt;
+        return error;
+    }
     const OpenInf inf(opened);
     ReadInf(inf.get(), hardwareIds, scanner, other);
+    return std::nullopt;
 }
 
 void ClassifyPackage(const std::wstring& infFolder, const std::wstring& name,
                      const wchar_t* const* hardwareIds, ScannerPackages& found) {
     bool scanner = false;
     bool other = false;
-    ReadPackage(infFolder, name, hardwareIds, scanner, other);
+    if (const auto error = ReadPackage(infFolder, name, hardwareIds, scanner, other)) {
+        found.unreadable.push_back({name, *error});
+        return;
+    }
     if (scanner) (other ? found.shared : found.scannerOnly).insert(name);
 }
 
@@ -127,13 +140,19 @@ bool IsScannerId(const wchar_t* const* hardwareIds, const std::wstring& id) {
     return false;
 }
 
-bool IsAnotherMakersPackage(const wchar_t* const* hardwareIds, const std::wstring& name) {
+PackageMaker MakerOfPackage(const wchar_t* const* hardwareIds, const std::wstring& name, DWORD& error) {
     const std::wstring windowsDirectory = WindowsDirectory();
-    if (windowsDirectory.empty()) return false;  // nothing read: no evidence
+    if (windowsDirectory.empty()) {
+        error = GetLastError();
+        return PackageMaker::Unread;
+    }
     bool scanner = false;
     bool other = false;
-    ReadPackage(windowsDirectory + L"\\inf\\", name, hardwareIds, scanner, other);
-    return other && !scanner;
+    if (const auto failure = ReadPackage(windowsDirectory + L"\\inf\\", name, hardwareIds, scanner, other)) {
+        error = *failure;
+        return PackageMaker::Unread;
+    }
+    return other && !scanner ? PackageMaker::Another : PackageMaker::Scanner;
 }
 
 std::wstring FileNameKey(const std::wstring& name) { return LowerAscii(name); }
