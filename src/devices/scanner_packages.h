@@ -28,9 +28,9 @@ struct ScannerPackages {
 // models sections (undecorated and every platform decoration the
 // Manufacturer section names) list, as a hardware or compatible id, one of
 // hardwareIds (a null-terminated table) is a scanner package. An INF file
-// SetupAPI cannot open is noted in unreadable (but one that is gone, or is
-// no Windows NT INF file): nothing tells whose it is, so it is never
-// removed, and never taken for gone. Writes nothing; returns the failure when the folder cannot be
+// SetupAPI cannot open or read is noted in unreadable (but one that is no
+// Windows NT INF file): nothing tells whose it is, so it is never removed,
+// and never taken for gone. Writes nothing; returns the failure when the folder cannot be
 // listed (found then holds what was read before it).
 std::optional<FailureLine> FindScannerPackages(const wchar_t* const* hardwareIds, ScannerPackages& found);
 
