@@ -49,7 +49,8 @@ Field ReadField(INFCONTEXT& line, DWORD index, std::wstring& field, DWORD& error
         return Field::Read;
     }
     error = GetLastError();
-    if (error == ERROR_INVALID_PARAMETER) return Field::End;  // no field of that index
+    // No field of that index: Windows' error, or none at all (Wine).
+    if (error == ERROR_INVALID_PARAMETER || error == ERROR_SUCCESS) return Field::End;
     return error == ERROR_INSUFFICIENT_BUFFER ? Field::TooLong : Field::Failed;
 }
 
