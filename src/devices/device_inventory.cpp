@@ -88,10 +88,22 @@ void ListDriverPackages(const wchar_t* const* hardwareIds, Inventory& inventory)
     InfNameSet named;  // the oemNN.inf names the nodes give
     for (const NodeFact& node : inventory.nodes)
         if (node.inf) (IsOemInfName(*node.inf) ? named : inventory.windowsPackages).insert(*node.inf);
-    for (const std::wstring& name : named)
-        (IsAnotherMakersPackage(hardwareIds, name) ? inventory.otherMakersPackages : inventory.packages).insert(name);
+    InfNameSet unreadKeys;
+    for (const std::wstring& name : named) {
+        DWORD error = 0;
+        switch (MakerOfPackage(hardwareIds, name, error)) {
+        case PackageMaker::Scanner: inventory.packages.insert(name); break;
+        case PackageMaker::Another: inventory.otherMakersPackages.insert(name); break;
+        case PackageMaker::Unread:
+            inventory.unreadPackages.push_back({name, error});
+            unreadKeys.insert(FileNameKey(name));
+            break;
+        }
+    }
     ScannerPackages found;
     if (const auto failure = FindScannerPackages(hardwareIds, found)) NoteUnread(inventory, InventoryPart::Packages, *failure);
+    for (const UnreadPackage& package : found.unreadable)
+        if (unreadKeys.insert(FileNameKey(package.name)).second) inventory.unreadPackages.push_back(package);
     inventory.packagesWithoutDevice = PackagesWithoutDevice(found, named);
     const InfNameSet counted = CountedPackages(inventory);
     for (const std::wstring& name : found.shared)

@@ -15,9 +15,11 @@ void RemoveDriverPackages(const InfNameSet& infNames, const wchar_t* const* hard
             ReportLine(kWindowsPackageLabel, infName.c_str());
             continue;
         }
-        if (hardwareIds != nullptr && IsAnotherMakersPackage(hardwareIds, infName)) {
-            ReportLine(kOtherMakersPackageLabel, infName.c_str());
-            continue;
+        DWORD error = 0;
+        switch (hardwareIds == nullptr ? PackageMaker::Scanner : MakerOfPackage(hardwareIds, infName, error)) {
+        case PackageMaker::Scanner: break;
+        case PackageMaker::Another: ReportLine(kOtherMakersPackageLabel, infName.c_str()); continue;
+        case PackageMaker::Unread: ReportUnreadPackage({infName, error}); continue;
         }
         ReportLine("Remove driver package for inf file: ", infName.c_str());
         // Forced: the package goes even if a device is still installed from it.

@@ -6,6 +6,7 @@
 // Uninstalls each OEM INF of the set, in the set's order, with forced
 // deletion; any other name (a file of Windows itself) is reported as kept.
 // With hardwareIds (a null-terminated table), an OEM INF that is certainly
-// another maker's (IsAnotherMakersPackage) is reported as kept too: the
-// names device nodes gave. Writes nothing for an empty set.
+// another maker's, or cannot be read (MakerOfPackage), is reported as kept
+// too: the names device nodes gave. Without it, the set holds packages
+// already read (FindScannerPackages). Writes nothing for an empty set.
 void RemoveDriverPackages(const InfNameSet& infNames, const wchar_t* const* hardwareIds = nullptr);

@@ -38,80 +38,121 @@ bool StartsWithIgnoringCase(const std::wstring& text, const wchar_t* prefix, std
     return true;
 }
 
-// Field index of the line, or false when there is none; tooLong tells a
-// field that did not fit from the end of the line.
-bool ReadField(INFCONTEXT& line, DWORD index, std::wstring& field, bool& tooLong) {
+// What reading field index of a line gave: the field, the end of the line,
+// a field too long for the buffer, or a failure (its error set).
+enum class Field { Read, End, TooLong, Failed };
+
+Field ReadField(INFCONTEXT& line, DWORD index, std::wstring& field, DWORD& error) {
     wchar_t buffer[kFieldLength];
-    tooLong = false;
-    if (!SetupGetStringFieldW(&line, index, buffer, kFieldLength, nullptr)) {
-        tooLong = GetLastError() == ERROR_INSUFFICIENT_BUFFER;
-        return false;
+    if (SetupGetStringFieldW(&line, index, buffer, kFieldLength, nullptr)) {
+        field = TextInBuffer(buffer);
+        return Field::Read;
     }
-    field = TextInBuffer(buffer);
-    return true;
+    error = GetLastError();
+    // No field of that index: Windows' error, or none at all (Wine).
+    if (error == ERROR_INVALID_PARAMETER || error == ERROR_SUCCESS) return Field::End;
+    return error == ERROR_INSUFFICIENT_BUFFER ? Field::TooLong : Field::Failed;
+}
+
+// The first line of the section; false when it has none (then error is 0)
+// or the query fails.
+bool FirstLine(HINF inf, const std::wstring& section, INFCONTEXT& line, DWORD& error) {
+    error = 0;
+    if (SetupFindFirstLineW(inf, section.c_str(), nullptr, &line)) return true;
+    if (const DWORD failure = GetLastError(); failure != ERROR_LINE_NOT_FOUND && failure != ERROR_SECTION_NOT_FOUND)
+        error = failure;
+    return false;
+}
+
+// The next line; false after the last (error 0) or when the query fails.
+bool NextLine(INFCONTEXT& line, DWORD& error) {
+    error = 0;
+    if (SetupFindNextLine(&line, &line)) return true;
+    if (const DWORD failure = GetLastError(); failure != ERROR_LINE_NOT_FOUND) error = failure;
+    return false;
 }
 
 // Notes whether the models section lists a scanner id, and whether it lists
 // any other id. Fields 2 and on of each line are the hardware id and the
-// compatible ids.
-void ReadModels(HINF inf, const std::wstring& section, const wchar_t* const* hardwareIds,
-                bool& scanner, bool& other) {
+// compatible ids. A query that fails gives its error: what was read is then
+// no evidence.
+DWORD ReadModels(HINF inf, const std::wstring& section, const wchar_t* const* hardwareIds,
+                 bool& scanner, bool& other) {
     INFCONTEXT line{};
-    if (!SetupFindFirstLineW(inf, section.c_str(), nullptr, &line)) return;
+    DWORD error = 0;
+    if (!FirstLine(inf, section, line, error)) return error;
     do {
         for (DWORD index = 2; index < kMaxFields; ++index) {
             std::wstring id;
-            bool tooLong = false;
-            if (!ReadField(line, index, id, tooLong)) {
-                if (!tooLong) break;
+            const Field field = ReadField(line, index, id, error);
+            if (field == Field::End) break;
+            if (field == Field::Failed) return error;
+            if (field == Field::TooLong) {
                 other = true;  // no id of ours is that long
                 continue;
             }
             if (id.empty()) continue;
             (IsScannerId(hardwareIds, id) ? scanner : other) = true;
         }
-    } while (SetupFindNextLine(&line, &line));
+    } while (NextLine(line, error));
+    return error;
 }
 
 // Reads the Manufacturer section: field 1 of each line names a models
 // section, fields 2 and on its platform decorations ("NTamd64", ...), each
-// of which names a section of its own.
-void ReadInf(HINF inf, const wchar_t* const* hardwareIds, bool& scanner, bool& other) {
+// of which names a section of its own. The error of the first query that
+// fails, or 0.
+DWORD ReadInf(HINF inf, const wchar_t* const* hardwareIds, bool& scanner, bool& other) {
     INFCONTEXT line{};
-    if (!SetupFindFirstLineW(inf, L"Manufacturer", nullptr, &line)) return;
+    DWORD error = 0;
+    if (!FirstLine(inf, L"Manufacturer", line, error)) return error;
     do {
         std::wstring models;
-        bool tooLong = false;
-        if (!ReadField(line, 1, models, tooLong) || models.empty()) continue;
-        ReadModels(inf, models, hardwareIds, scanner, other);
+        const Field name = ReadField(line, 1, models, error);
+        if (name == Field::Failed) return error;
+        if (name != Field::Read || models.empty()) continue;
+        if ((error = ReadModels(inf, models, hardwareIds, scanner, other)) != 0) return error;
         for (DWORD index = 2; index < kMaxFields; ++index) {
             std::wstring decoration;
-            if (!ReadField(line, index, decoration, tooLong)) {
-                if (!tooLong) break;
-                continue;
-            }
-            if (!decoration.empty()) ReadModels(inf, models + L"." + decoration, hardwareIds, scanner, other);
+            const Field field = ReadField(line, index, decoration, error);
+            if (field == Field::End) break;
+            if (field == Field::Failed) return error;
+            if (field == Field::TooLong || decoration.empty()) continue;
+            if ((error = ReadModels(inf, models + L"." + decoration, hardwareIds, scanner, other)) != 0) return error;
         }
-    } while (SetupFindNextLine(&line, &line));
+    } while (NextLine(line, error));
+    return error;
 }
 
 // What the INF file under the name in the INF folder says it installs:
-// whether it lists a scanner id, and whether it lists any other id. Neither,
-// when SetupAPI cannot open it as a Windows NT INF file.
-void ReadPackage(const std::wstring& infFolder, const std::wstring& name,
-                 const wchar_t* const* hardwareIds, bool& scanner, bool& other) {
+// whether it lists a scanner id, and whether it lists any other id. The
+// error when SetupAPI cannot open it (another process holding it, sharing
+// nothing, makes that fail with 32) or a query of it fails.
+std::optional<DWORD> ReadPackage(const std::wstring& infFolder, const std::wstring& name,
+                                 const wchar_t* const* hardwareIds, bool& scanner, bool& other) {
     const std::wstring path = infFolder + name;
     const HINF opened = SetupOpenInfFileW(path.c_str(), nullptr, INF_STYLE_WIN4, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) return;
+    if (opened == INVALID_HANDLE_VALUE) {
+        // Read whole, it is no Windows NT INF file: no package Windows could
+        // install from, as one listing no id. Only administrators can change
+        // a file in the INF folder.
+        const DWORD error = GetLastError();
+        if (error == ERROR_WRONG_INF_STYLE) return std::nullopt;
+        return error;
+    }
     const OpenInf inf(opened);
-    ReadInf(inf.get(), hardwareIds, scanner, other);
+    if (const DWORD error = ReadInf(inf.get(), hardwareIds, scanner, other)) return error;
+    return std::nullopt;
 }
 
 void ClassifyPackage(const std::wstring& infFolder, const std::wstring& name,
                      const wchar_t* const* hardwareIds, ScannerPackages& found) {
     bool scanner = false;
     bool other = false;
-    ReadPackage(infFolder, name, hardwareIds, scanner, other);
+    if (const auto error = ReadPackage(infFolder, name, hardwareIds, scanner, other)) {
+        found.unreadable.push_back({name, *error});
+        return;
+    }
     if (scanner) (other ? found.shared : found.scannerOnly).insert(name);
 }
 
@@ -127,13 +168,19 @@ bool IsScannerId(const wchar_t* const* hardwareIds, const std::wstring& id) {
     return false;
 }
 
-bool IsAnotherMakersPackage(const wchar_t* const* hardwareIds, const std::wstring& name) {
+PackageMaker MakerOfPackage(const wchar_t* const* hardwareIds, const std::wstring& name, DWORD& error) {
     const std::wstring windowsDirectory = WindowsDirectory();
-    if (windowsDirectory.empty()) return false;  // nothing read: no evidence
+    if (windowsDirectory.empty()) {
+        error = GetLastError();
+        return PackageMaker::Unread;
+    }
     bool scanner = false;
     bool other = false;
-    ReadPackage(windowsDirectory + L"\\inf\\", name, hardwareIds, scanner, other);
-    return other && !scanner;
+    if (const auto failure = ReadPackage(windowsDirectory + L"\\inf\\", name, hardwareIds, scanner, other)) {
+        error = *failure;
+        return PackageMaker::Unread;
+    }
+    return other && !scanner ? PackageMaker::Another : PackageMaker::Scanner;
 }
 
 std::wstring FileNameKey(const std::wstring& name) { return LowerAscii(name); }

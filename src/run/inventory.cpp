@@ -95,8 +95,9 @@ InventoryResult ReportInventory(const Inventory& inventory) {
     const auto packages = PackageLines(inventory);
     ReportPart(inventory, InventoryPart::Packages,
                [&](std::size_t i) { ReportLine(packages[i].first, packages[i].second->c_str()); });
+    for (const UnreadPackage& package : inventory.unreadPackages) ReportUnreadPackage(package);
 
-    if (!inventory.unread.empty()) {
+    if (!inventory.unread.empty() || !inventory.unreadPackages.empty()) {
         ReportLine(kIncompleteVerdict);
         return InventoryResult::Incomplete;
     }
@@ -128,6 +129,14 @@ InfNameSet CountedPackages(const Inventory& inventory) {
 }
 
 InventoryResult TakeInventory() { return ReportInventory(ReadInventory()); }
+
+void ReportUnreadPackage(const UnreadPackage& package) {
+    ReportText(kUnreadPackageLabel);
+    ReportText(package.name.c_str());
+    ReportText(". Error: ");
+    ReportUnsigned(package.error);
+    ReportEndLine();
+}
 
 void ReportOriginalSearch(const OriginalSearch& search) {
     for (const OriginalRefusal& refused : search.refused) {

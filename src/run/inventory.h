@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "devices/inf_name_set.h"
+#include "devices/scanner_packages.h"
 #include "products/original_packages.h"
 #include "report/report_writer.h"
 
@@ -29,6 +30,8 @@ inline constexpr char kWindowsPackageLabel[] = "Windows driver package kept: ";
 inline constexpr char kOtherMakersPackageLabel[] = "Another maker's driver package kept: ";
 inline constexpr char kPackageWithoutDeviceLabel[] = "Driver package without device: ";
 inline constexpr char kSharedPackageLabel[] = "Shared driver package kept: ";
+// Followed by the name, ". Error: " and the code.
+inline constexpr char kUnreadPackageLabel[] = "Can't read driver package, kept: ";
 inline constexpr char kCleanVerdict[] = "NRV-CHECK: CLEAN";
 inline constexpr char kIncompleteVerdict[] = "NRV-CHECK: INCOMPLETE";
 inline constexpr char kFoundVerdictLabel[] = "NRV-CHECK: FOUND products=";
@@ -53,6 +56,7 @@ inline constexpr InventoryLabel kInventoryLabels[] = {
     {kOtherMakersPackageLabel, LabelTail::Text},
     {kPackageWithoutDeviceLabel, LabelTail::Text},
     {kSharedPackageLabel, LabelTail::Text},
+    {kUnreadPackageLabel, LabelTail::Text},
     {kCleanVerdict, LabelTail::None},
     {kIncompleteVerdict, LabelTail::None},
     {kFoundVerdictLabel, LabelTail::Counts},
@@ -105,7 +109,11 @@ struct Inventory {
     InfNameSet otherMakersPackages;
     InfNameSet packagesWithoutDevice;
     InfNameSet sharedPackages;
-    // What could not be read; the verdict is INCOMPLETE when anything was.
+    // The oemNN.inf files, named by a node or in the INF folder, that could
+    // not be read, each once: written after the package lines.
+    std::vector<UnreadPackage> unreadPackages;
+    // What could not be read; the verdict is INCOMPLETE when anything was,
+    // or when a package could not be read.
     std::vector<Unread> unread;
 };
 
@@ -131,6 +139,10 @@ InventoryResult ReportInventory(const Inventory& inventory);
 
 // ReadInventory, then ReportInventory.
 InventoryResult TakeInventory();
+
+// "Can't read driver package, kept: <name>. Error: <code>": the cleanup
+// writes it too, for a package it keeps.
+void ReportUnreadPackage(const UnreadPackage& package);
 
 // The lines of a search for a product's original package: each refusal,
 // then the original or that the folder has none. The cleanup writes them

@@ -283,8 +283,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (TheFakeMsi().restartedComputer) Broken("an uninstall that may restart the computer", text);
     if (exitCode != 87 && !errors.str().empty()) Broken("something on standard error", text);
     Machine others = OthersOf(after);
-    // A package whose INF file could not be read is no evidence of its maker.
-    if (FuzzFaulted()) others.infFiles = OthersOf(before).infFiles, others.folders = OthersOf(before).folders;
+    // A package whose INF the platform answered with made-up text is no
+    // evidence of its maker; one whose reading failed is kept.
+    if (FuzzTextFaulted()) others.infFiles = OthersOf(before).infFiles, others.folders = OthersOf(before).folders;
     if (others != OthersOf(before)) Broken("another maker's things changed", text);
     const bool declined = mode == Mode::Plain && Declines(standardInput);
     if ((mode == Mode::Check || declined || exitCode == 87) && after != before)

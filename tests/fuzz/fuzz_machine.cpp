@@ -62,6 +62,7 @@ const int kUpgradeCodes = TableSize(UpgradeCodeTable);
 const int kHardwareIds = TableSize(HardwareIdTable);
 
 bool faulted = false;
+bool textFaulted = false;  // a text or size the platform made up
 std::set<std::wstring> scannerOnlyInfs;  // paths, as planted
 std::set<std::wstring> othersInfs;
 
@@ -81,6 +82,7 @@ FakeFault FuzzFault(std::wstring_view) {
     default: return {};
     }
     faulted = true;
+    textFaulted = textFaulted || fault.failure == 0;
     return fault;
 }
 
@@ -192,10 +194,12 @@ void PlantMachine() {
     PlantDevices();
     PlantLeftovers();
     faulted = false;
+    textFaulted = false;
     FakeSetFaultHook(FuzzFault);
 }
 
 bool FuzzFaulted() { return faulted; }
+bool FuzzTextFaulted() { return textFaulted; }
 
 Machine TheMachine() {
     return {TheFakeKernel().files,     TheFakeKernel().folders,      TheFakeKernel().madeFolders,

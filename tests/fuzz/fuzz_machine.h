@@ -24,6 +24,8 @@ void PlantMachine();
 
 // Whether a fault was injected since PlantMachine.
 bool FuzzFaulted();
+// Whether a fault made up a text or a size (not only a failure code).
+bool FuzzTextFaulted();
 
 // What a run could change.
 struct Machine {

@@ -182,7 +182,7 @@ void PlantScannerMachine() {
                                     {L"Models", {FakeModel(other)}}}));
     // An id too long to be a scanner's is another device's: shared.
     // Not the scanners': another vendor, an id that only starts like one, a
-    // file SetupAPI cannot read, a name not of the driver store.
+    // file that is no Windows NT INF, a name not of the driver store.
     FakeStoreInf(L"oem3.inf", FakeInfOf({{L"Models", {FakeModel(other)}}}));
     FakeStoreInf(L"oem30.inf", FakeInfOf({{L"Models", {FakeModel(L"USB\\VID_7F3A&PID_00310")}}}));
     FakeStoreInf(L"oem31.inf", FakeInfOf({{L"Models", {FakeModel(L"USB\\VID_7F3A&PID_0058", {std::wstring(600, L'X')})}}}));
@@ -420,6 +420,14 @@ TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
          1603, Line(kFoundVerdictLabel, "0 mark=0 nodes=0 packages=1"), L"ReportEventW(1, 0, 1003, "},
         {"what is left cannot be told", [] { TheFakeKernel().listError = 5; }, 1603, kIncomplete,
          L"ReportEventW(1, 0, 1003, "},
+        {"another maker's package under a scanner node's name, held open sharing nothing", [] {
+             TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0031"].nodes = {
+                 Node(L"USB\\VID_7F3A&PID_0031\\SN1", L"oem33.inf", L"1", false)};
+             FakeInf held = FakeInfOf({{L"Models", {FakeModel(L"USB\\VID_04A9&PID_2222")}}});
+             held.openError = 32;  // a sharing violation
+             FakeStoreInf(L"oem33.inf", held);
+         },
+         1603, Line(kUnreadPackageLabel, "oem33.inf. Error: 32") + kIncomplete, L"ReportEventW(1, 0, 1003, "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -431,6 +439,8 @@ TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
             << RunLogText();
         const auto events = FakeCallsStartingWith(L"ReportEventW");
         EXPECT_TRUE(c.event == nullptr ? events.empty() : events.size() == 1 && events[0].starts_with(c.event));
+        const auto& uninstalled = TheFakeSetupApi().uninstalledInfs;
+        EXPECT_EQ(std::count(uninstalled.begin(), uninstalled.end(), L"oem33.inf"), 0) << "a package not read is kept";
         for (const auto& node : TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0031"].nodes)
             EXPECT_TRUE(node.quietAtRemoval) << "no installer may wait for a user";
     }

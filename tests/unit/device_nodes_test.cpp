@@ -223,6 +223,8 @@ TEST_F(DeviceNodesTest, RunGathersAcrossAllIdsThenRemovesThePackagesInSetOrder) 
     ids[kId].nodes = {Node(3, L"USB\\VID_7F3A&PID_0031\\SN1", L"oem9.inf", L"1.0")};
     const std::wstring lastNode = lastId + L"\\SN2";
     ids[lastId].nodes = {Node(4, lastNode.c_str(), L"oem10.inf", L"2.0")};
+    for (const wchar_t* name : {L"oem9.inf", L"oem10.inf"})
+        FakeStoreInf(name, FakeInfOf({{L"Models", {FakeModel(L"USB\\VID_7F3A&PID_0031")}}}));
     TheFakeSetupApi().uninstallErrors[L"oem10.inf"] = ERROR_FILE_NOT_FOUND;
     OpenLog();
     Input("y\n");

@@ -12,6 +12,8 @@
 #    starts with the date, time and command line and ends with the exit code,
 #    the console with the verdict, and one event goes to the Application log
 #    (Wine's +eventlog trace shows each string ReportEventW is given);
+#  - the other maker's package held open sharing nothing by a second process:
+#    kept with its line, not CLEAN (1603); once let go: kept, 0, CLEAN;
 #  - a product whose package schedules a restart: 3010;
 #  - a product whose cached package is missing stays: 1603, unless the
 #    folder of /packages: holds its original (another build is refused);
@@ -98,6 +100,36 @@ e2e_expect_eq "demo machine: INF packages and nodes left" "$left" "$(printf '%s\
     'inf oem24.inf' 'inf nrvscan.inf')"
 cmp -s "$(e2e_unix_path 'C:\windows\inf\oem33.inf')" "$(e2e_unix_path 'C:\windows\inf\wineusb.inf')" &&
     e2e_pass "demo machine: another maker's oem33.inf kept" || e2e_fail "demo machine: oem33.inf changed or gone"
+
+# The stale scanner node of oem33.inf again, while a second process holds the
+# INF open sharing nothing: no removal is tried, the line says why it is kept,
+# not CLEAN (1603). The holder lets go when the run log ends (or after 200 s,
+# so that the run's wait for the prefix cannot hang); then kept, 0, CLEAN.
+e2e_plant_other_makers_package
+e2e_wait
+held=$E2E_WORK/held
+mkdir -p "$held"
+e2e_wine "$NRV_FIXTURES/devices_fixture.exe" hold 'C:\windows\inf\oem33.inf' "$(windows_path "$held/ready")" \
+    "$(windows_path "$E2E_WORK/release")" &
+(for ((i = 0; i < 1000; i++)); do grep -qs '^Exit code: ' "$held"/nrvDrvCln-*.txt && break; sleep 0.2; done
+    touch "$E2E_WORK/release") &
+for ((i = 0; i < 300; i++)); do [[ -e $held/ready ]] && break; sleep 0.2; done
+[[ -e $held/ready ]] || e2e_fail "held oem33.inf: the holder did not start"
+e2e_run '' "$held" /quiet
+wait
+e2e_expect_eq "held oem33.inf: exit code (1603)" "$E2E_RC" 67
+log=$(e2e_run_log "$held")
+e2e_expect_eq "held oem33.inf: its lines" "$(log_lines "$log" | grep oem33)" "$(printf '%s\n' \
+    "Device inf file path: oem33.inf" "Can't read driver package, kept: oem33.inf. Error: 32" \
+    "Can't read driver package, kept: oem33.inf. Error: 32")"
+e2e_expect_eq "held oem33.inf: the end of the run log" "$(log_lines "$log" | tail -n 3)" "$(printf '%s\n' \
+    "Can't read driver package, kept: oem33.inf. Error: 32" "NRV-CHECK: INCOMPLETE" "Exit code: 1603")"
+e2e_run '' "$E2E_WORK/released" /quiet
+e2e_expect_eq "released oem33.inf: exit code" "$E2E_RC" 0
+e2e_expect_eq "released oem33.inf: the end of the run log" "$(log_lines "$(e2e_run_log "$E2E_WORK/released")" |
+    tail -n 2)" "$(printf '%s\n' "NRV-CHECK: CLEAN" "Exit code: 0")"
+cmp -s "$(e2e_unix_path 'C:\windows\inf\oem33.inf')" "$(e2e_unix_path 'C:\windows\inf\wineusb.inf')" &&
+    e2e_pass "held oem33.inf: kept" || e2e_fail "held oem33.inf: changed or gone"
 
 # A product whose package schedules a restart when it is removed: 3010. (The
 # key of the mark is still there, with its other value.)
