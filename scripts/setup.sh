@@ -27,5 +27,7 @@ lock=(-o DPkg::Lock::Timeout=600)
 if [[ ${missing[*]} == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
 fi
-$sudo apt-get "${lock[@]}" update -qq
+# An index the mirror serves half-synced ("Mirror sync in progress?") fails
+# the update, yet the others are fresh: the install says whether they do.
+$sudo apt-get "${lock[@]}" update -qq || echo "apt-get update failed for some index; installing from the others"
 $sudo apt-get "${lock[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

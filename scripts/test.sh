@@ -4,7 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/setup.sh --x86-emulation
+# Without 32-bit Wine the x86 scenarios skip themselves, saying why, and
+# the summary below repeats it: a mirror that cannot serve it now does not
+# fail every other test.
+scripts/setup.sh --x86-emulation || echo "32-bit Wine could not be installed: the x86 scenarios will be skipped"
 scripts/fetch-wine-dlls.sh build/wine-dlls
 
 for preset in win-x64 win-x86 fuzz host; do

@@ -2,6 +2,7 @@
 
 
 #include "platform/ascii_case.h"
+#include "platform/final_path.h"
 #include "platform/local_memory.h"
 #include "platform/platform.h"
 #include "platform/windows_directory.h"
@@ -36,23 +37,6 @@ std::wstring UnguessableName() {
     return text;
 }
 
-// The path the handle leads to, without the "\\?\" GetFinalPathNameByHandleW
-// puts first; "" when it cannot be read.
-std::wstring FinalPath(HANDLE object) {
-    std::wstring path(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const DWORD length = GetFinalPathNameByHandleW(object, path.data(), static_cast<DWORD>(path.size()),
-                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path.starts_with(L"\\\\?\\") ? path.substr(4) : path;
-        }
-        path.assign(length, L'\0');  // the size needed, terminator included
-    }
-    return {};
-}
-
 // Whether the folder opened is the one made at path: a folder, no link, at
 // that very path, and only administrators can change it. A name that was a
 // link when the folder was made led elsewhere, and the name may be another
@@ -62,7 +46,7 @@ bool IsTheFolderMade(HANDLE folder, const std::wstring& path) {
     if (!GetFileInformationByHandle(folder, &information)) return false;
     return (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
            (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
-           LowerAscii(FinalPath(folder)) == LowerAscii(path) && OnlyAdministratorsCanChange(folder);
+           LowerAscii(FinalPathOf(folder)) == LowerAscii(path) && OnlyAdministratorsCanChange(folder);
 }
 
 // Makes the folder and opens it; false with the error in error.

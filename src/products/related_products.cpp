@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/buffer_text.h"
+#include "platform/final_path.h"
 #include "platform/new_file.h"
 #include "platform/platform.h"
 #include "products/installer_text.h"
@@ -11,7 +12,6 @@
 #include "products/package_copy.h"
 #include "products/package_database.h"
 #include "report/report_writer.h"
-#include "report/run_folder.h"
 #include "report/run_outcome.h"
 #include "run/inventory.h"
 
@@ -108,16 +108,21 @@ void PatchAndClose(MSIHANDLE database, const wchar_t* productCode) {
 
 // Starts the product's installer log and uninstalls it from the package.
 void Uninstall(const wchar_t* productCode, const std::wstring& packagePath) {
-    // By its full path: the uninstall may run in the installer service,
-    // whose working directory is not this program's.
-    const std::wstring logPath = RunFolderFile(std::wstring(productCode) + L"_uinstall.log");
+    // Deleted and made by its bare name, as the run's other files are: the
+    // name is looked up in the working directory this process holds open,
+    // so no link in that folder's path is followed between the calls.
+    const std::wstring logName = std::wstring(productCode) + L"_uinstall.log";
     // Held open until the uninstall ends, sharing writing but not deleting,
     // so the installer writes into this regular file and never through a
     // link planted under its name. The guard appends, not reads: an
     // installer that opens its log sharing writing alone (Wine's does) can
     // then still open it, where a reading guard would leave it without a log.
-    const OwnedFile installerLog = ReplaceWithNewFile(logPath.c_str(), FILE_APPEND_DATA);
-    if (installerLog) {
+    const OwnedFile installerLog = ReplaceWithNewFile(logName.c_str(), FILE_APPEND_DATA);
+    // The installer service does not share this working directory. It gets
+    // the real path of the file held: a link in the folder's path, which a
+    // user could retarget meanwhile, is resolved here, once.
+    const std::wstring logPath = installerLog ? FinalPathOf(installerLog.get()) : std::wstring();
+    if (!logPath.empty()) {
         MsiEnableLogW(kInstallerLogMode, logPath.c_str(), kInstallerLogAttributes);
     } else {
         ReportFailure("Can't create installer log file", GetLastError());

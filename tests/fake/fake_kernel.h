@@ -87,7 +87,9 @@ struct FakeKernel {
     // made at the name is made at the target, as Windows makes it; opened with
     // FILE_FLAG_OPEN_REPARSE_POINT the name is the junction itself.
     std::map<std::wstring, std::wstring> junctions;
-    // What GetFinalPathNameByHandleW gives for a name that leads elsewhere.
+    // What GetFinalPathNameByHandleW gives for a name that leads elsewhere; a
+    // bare name is in the working directory, whose entry here says where it
+    // really is.
     std::map<std::wstring, std::wstring> finalPaths;
 
     // Who owns a file or folder and its DACL, by name (others: the default).

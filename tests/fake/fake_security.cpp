@@ -125,8 +125,19 @@ BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION inform
 DWORD GetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD size, DWORD) {
     const std::wstring* const name = Named(file, L"GetFinalPathNameByHandleW");
     if (name == nullptr) return 0;
-    const auto elsewhere = TheFakeKernel().finalPaths.find(*name);
-    const std::wstring final = L"\\\\?\\" + (elsewhere == TheFakeKernel().finalPaths.end() ? *name : elsewhere->second);
+    const auto realPath = [](const std::wstring& given) {
+        const auto elsewhere = TheFakeKernel().finalPaths.find(given);
+        return elsewhere == TheFakeKernel().finalPaths.end() ? given : elsewhere->second;
+    };
+    const bool bare = name->find(L'\\') == std::wstring::npos;
+    std::wstring final = realPath(*name);
+    if (bare) {
+        final = realPath(TheFakeKernel().currentDirectory);
+        if (!final.ends_with(L'\\')) final += L'\\';
+        final += *name;
+    }
+    if (final.starts_with(L"\\\\")) final = L"UNC" + final.substr(1);
+    final = L"\\\\?\\" + final;
     const FakeTextAnswer answer = FakeWriteText(path, size, final);
     return answer.fits ? answer.length : answer.length + 1;  // too small: the size needed
 }

@@ -215,24 +215,37 @@ TEST_F(ProductsTest, EachFailingInstallerCallIsReportedAndTheRemovalGoesOn) {
 }
 
 TEST_F(ProductsTest, TheInstallerLogIsMadeNewAndHeldUntilTheUninstallEnds) {
-    const std::wstring log = L"C:\\run\\{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}_uinstall.log";
+    // Made by its bare name in the working directory; the installer is
+    // handed the real path of the file made.
+    const std::wstring name = L"{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}_uinstall.log";
+    const auto enabled = [&name](const wchar_t* folder) {
+        return L"MsiEnableLogW(0x1400, \"" + std::wstring(folder) + name + L"\", 3)";
+    };
     struct Case {
         const char* what;
         bool there;
         DWORD createError;
+        const wchar_t* realFolder;  // where the working directory really is
+        bool finalPathFails;
         std::vector<std::string> lines;
         std::wstring logSetting;
     };
+    const std::vector<std::string> removed{kFound, kOpened, kDescribed, kChanged, kCachePath, kRemoved};
+    const auto withoutLog = [](const char* failure) {
+        return std::vector<std::string>{kFound, kOpened, kDescribed, kChanged, failure, kCachePath, kRemoved};
+    };
     const Case cases[] = {
-        {"a free name", false, 0, {kFound, kOpened, kDescribed, kChanged, kCachePath, kRemoved},
-         L"MsiEnableLogW(0x1400, \"" + log + L"\", 3)"},
+        {"a free name", false, 0, nullptr, false, removed, enabled(L"C:\\run\\")},
         // An older log, or a link planted under its name: the name goes first.
-        {"a name already there", true, 0, {kFound, kOpened, kDescribed, kChanged, kCachePath, kRemoved},
-         L"MsiEnableLogW(0x1400, \"" + log + L"\", 3)"},
+        {"a name already there", true, 0, nullptr, false, removed, enabled(L"C:\\run\\")},
         // A name that cannot be made new: the uninstall runs without a log.
-        {"a name that cannot be made", true, ERROR_FILE_EXISTS,
-         {kFound, kOpened, kDescribed, kChanged, "Can't create installer log file. Error: 80", kCachePath, kRemoved},
-         L"MsiEnableLogW(0x0, null, 0)"},
+        {"a name that cannot be made", true, ERROR_FILE_EXISTS, nullptr, false,
+         withoutLog("Can't create installer log file. Error: 80"), L"MsiEnableLogW(0x0, null, 0)"},
+        {"a working directory on a share", false, 0, L"\\\\server\\share\\logs", false, removed,
+         enabled(L"\\\\server\\share\\logs\\")},
+        // Where the file really is cannot be read: no log, rather than one by a path that may lead elsewhere.
+        {"a real path that cannot be read", false, 0, nullptr, true,
+         withoutLog("Can't create installer log file. Error: 6"), L"MsiEnableLogW(0x0, null, 0)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -240,10 +253,18 @@ TEST_F(ProductsTest, TheInstallerLogIsMadeNewAndHeldUntilTheUninstallEnds) {
         SetUp();
         OpenLog();
         FakeMsiInstallProduct(kRow2, kRow2, kPackage, Package(true, true));
-        if (c.there) TheFakeKernel().files[log] = "planted";
-        if (c.createError != 0) TheFakeKernel().createErrors[log] = c.createError;
+        if (c.there) TheFakeKernel().files[name] = "planted";
+        if (c.createError != 0) TheFakeKernel().createErrors[name] = c.createError;
+        if (c.realFolder != nullptr) TheFakeKernel().finalPaths[TheFakeKernel().currentDirectory] = c.realFolder;
+        const FakeFaultHook finalPathFails = [](std::wstring_view operation) {
+            FakeFault fault;
+            if (operation.starts_with(L"GetFinalPathNameByHandleW")) fault.failure = 6;  // ERROR_INVALID_HANDLE
+            return fault;
+        };
+        FakeSetFaultHook(c.finalPathFails ? finalPathFails : nullptr);
 
         RemoveProduct(kPatched);
+        FakeSetFaultHook(nullptr);
 
         EXPECT_EQ(Console(), Join(c.lines));
         EXPECT_EQ(FakeCallsStartingWith(L"MsiEnableLogW"), std::vector<std::wstring>{c.logSetting});
@@ -251,13 +272,13 @@ TEST_F(ProductsTest, TheInstallerLogIsMadeNewAndHeldUntilTheUninstallEnds) {
         const auto at = [&](const std::wstring& call) {
             return std::find(calls.begin(), calls.end(), call) - calls.begin();
         };
-        EXPECT_EQ(at(L"DeleteFileW(\"" + log + L"\")") + 1,
-                  at(L"CreateFileW(\"" + log + L"\", 0x4, 0x3, 1, 0x200080)"));
+        const std::wstring create = L"CreateFileW(\"" + name + L"\", 0x4, 0x3, 1, 0x200080)";
+        EXPECT_EQ(at(L"DeleteFileW(\"" + name + L"\")") + 1, at(create));
         EXPECT_EQ(FakeCallsStartingWith(L"MsiInstallProductW").size(), 1u);
         if (c.createError == 0) {
-            EXPECT_EQ(TheFakeKernel().files[log], "");
-            EXPECT_LT(at(L"CreateFileW(\"" + log + L"\", 0x4, 0x3, 1, 0x200080)"), at(c.logSetting));
-            EXPECT_LT(at(FakeCallsStartingWith(L"MsiInstallProductW")[0]), at(L"CloseHandle(\"" + log + L"\")"));
+            EXPECT_EQ(TheFakeKernel().files[name], "");
+            EXPECT_LT(at(create), at(c.logSetting));
+            EXPECT_LT(at(FakeCallsStartingWith(L"MsiInstallProductW")[0]), at(L"CloseHandle(\"" + name + L"\")"));
         }
     }
 }

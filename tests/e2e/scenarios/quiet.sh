@@ -14,7 +14,8 @@
 #    (Wine's +eventlog trace shows each string ReportEventW is given);
 #  - the other maker's package held open sharing nothing by a second process:
 #    kept with its line, not CLEAN (1603); once let go: kept, 0, CLEAN;
-#  - a product whose package schedules a restart: 3010;
+#  - a product whose package schedules a restart: 3010; its installer log,
+#    in a /logdir: reached through a link, is handed over by its real path;
 #  - a product whose cached package is missing stays: 1603, unless the
 #    folder of /packages: holds its original (another build is refused);
 #  - a log folder that does not exist: -1, no file;
@@ -138,8 +139,17 @@ msibuild "$E2E_WORK/restart.msi" \
     -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('ScheduleReboot', 'REMOVE=\"ALL\"', 6590)"
 e2e_wine msiexec /i "$(windows_path "$E2E_WORK/restart.msi")" /qn || e2e_fail "installing restart.msi failed"
 e2e_wait
-e2e_run '' "$E2E_WORK/restart" /quiet
+# The log folder is reached through a link: the installer is handed the
+# log's real path, so Wine's +msi trace shows the real folder in every
+# MsiEnableLogW.
+mkdir -p "$E2E_WORK/restart"
+ln -s restart "$E2E_WORK/restart-link"
+E2E_STDERR=$E2E_WORK/msi-trace.txt WINEDEBUG=-all,+msi \
+    e2e_run '' "$E2E_WORK/restart-cwd" /quiet "/logdir:$(windows_path "$E2E_WORK/restart-link")"
 e2e_expect_eq "restart: exit code (3010)" "$E2E_RC" 194
+e2e_expect_eq "restart: the installer log's path in every MsiEnableLogW" "$(grep -a 'MsiEnableLogW' "$E2E_WORK/msi-trace.txt" |
+    grep -ao 'L"[^"]*"' | sort | uniq -c | sed 's/^ *//')" \
+    "1 $(wine_string "$(windows_path "$(realpath "$E2E_WORK/restart")")\\${PLAIN}_uinstall.log")"
 log=$(e2e_run_log "$E2E_WORK/restart")
 e2e_expect_eq "restart: files" "$(e2e_files "$E2E_WORK/restart")" "$(printf '%s\n' "$(basename "$log")" \
     DPInst.log "${PLAIN}_uinstall.log" setupapi.dev.log setupapi.setup.log setupapiXP.log | LC_ALL=C sort)"
