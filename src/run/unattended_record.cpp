@@ -9,22 +9,23 @@
 #include "report/report_writer.h"
 #include "report/run_folder.h"
 #include "report/run_log.h"
+#include "run/run_event_ids.h"
 
 namespace {
 
 struct Outcome {
     int exitCode;
     WORD type;
-    DWORD eventId;  // the message of that id in run_events.mc
+    DWORD eventId;
 };
 
 // The last row is also the outcome of any other code.
 constexpr Outcome kOutcomes[] = {
-    {0, EVENTLOG_INFORMATION_TYPE, 1000},
-    {static_cast<int>(ERROR_SUCCESS_REBOOT_REQUIRED), EVENTLOG_WARNING_TYPE, 1001},
-    {static_cast<int>(ERROR_INSTALL_ALREADY_RUNNING), EVENTLOG_WARNING_TYPE, 1002},
-    {static_cast<int>(ERROR_INSTALL_FAILURE), EVENTLOG_ERROR_TYPE, 1003},
-    {-1, EVENTLOG_ERROR_TYPE, 1004},
+    {0, EVENTLOG_INFORMATION_TYPE, NRV_EVENT_CLEAN},
+    {static_cast<int>(ERROR_SUCCESS_REBOOT_REQUIRED), EVENTLOG_WARNING_TYPE, NRV_EVENT_RESTART},
+    {static_cast<int>(ERROR_INSTALL_ALREADY_RUNNING), EVENTLOG_WARNING_TYPE, NRV_EVENT_INSTALLER_BUSY},
+    {static_cast<int>(ERROR_INSTALL_FAILURE), EVENTLOG_ERROR_TYPE, NRV_EVENT_LEFT},
+    {-1, EVENTLOG_ERROR_TYPE, NRV_EVENT_NOT_STARTED},
 };
 
 // ReportEventW takes no longer string ("ReportEventW function").
