@@ -1,7 +1,9 @@
 // A cached package or patch that is gone, put back where the installer
-// registered it, from an original the administrator supplied, as Microsoft's
-// "Restore missing Windows Installer cache files" (KB969052) mends it: the
-// installer then uses it as its cache, with no source to resolve.
+// registered it, from an original the administrator supplied, the way
+// Microsoft's KB969052 ("Restore the missing Windows Installer cache files and
+// resolve problems that occur during a SQL Server update") restores SQL
+// Server's: the installer then uses it as its cache, with no source to
+// resolve.
 #pragma once
 
 #include <string>
