@@ -316,11 +316,7 @@ UINT MsiInstallProductW(LPCWSTR packagePath, LPCWSTR commandLine) {
             install.result = product->removedResult;
             if (install.result != ERROR_SUCCESS && line.find(L"REBOOT=ReallySuppress") == std::wstring::npos)
                 msi.restartedComputer = true;
-            // Removed: unregistered, and its cached package and patches deleted.
-            for (const FakeMsiPatch& patch : product->patches) {
-                msi.packages.erase(patch.localPackage);
-                TheFakeKernel().files.erase(patch.localPackage);
-            }
+            // Removed: unregistered, and its cached package deleted.
             msi.packages.erase(product->localPackage);
             TheFakeKernel().files.erase(product->localPackage);
             msi.products.erase(product);
