@@ -20,7 +20,6 @@
 #include <sddl.h>
 #include <msidefs.h>
 #include <aclapi.h>
-#include <ntsecapi.h>
 
 #else  // !_WIN32
 
@@ -155,25 +154,6 @@ using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 struct OVERLAPPED;
 using LPOVERLAPPED = OVERLAPPED*;
 using PHANDLE = HANDLE*;
-using BOOLEAN = BYTE;
-
-struct BY_HANDLE_FILE_INFORMATION {
-    DWORD dwFileAttributes;
-    FILETIME ftCreationTime;
-    FILETIME ftLastAccessTime;
-    FILETIME ftLastWriteTime;
-    DWORD dwVolumeSerialNumber;
-    DWORD nFileSizeHigh;
-    DWORD nFileSizeLow;
-    DWORD nNumberOfLinks;
-    DWORD nFileIndexHigh;
-    DWORD nFileIndexLow;
-};
-using LPBY_HANDLE_FILE_INFORMATION = BY_HANDLE_FILE_INFORMATION*;
-enum FILE_INFO_BY_HANDLE_CLASS { FileDispositionInfo = 4 };
-struct FILE_DISPOSITION_INFO {
-    BOOLEAN DeleteFile;
-};
 
 // Security: SIDs, ACLs and the entries in them, as Windows lays them out.
 using PSID = void*;
@@ -208,6 +188,13 @@ struct TOKEN_USER {
 };
 
 enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
+enum MSIINSTALLCONTEXT {
+    MSIINSTALLCONTEXT_USERMANAGED = 1,
+    MSIINSTALLCONTEXT_USERUNMANAGED = 2,
+    MSIINSTALLCONTEXT_MACHINE = 4,
+    MSIINSTALLCONTEXT_ALL = 7
+};
+enum MSIPATCHSTATE { MSIPATCHSTATE_APPLIED = 1 };
 
 #define WINAPI
 #define TRUE 1
@@ -218,8 +205,10 @@ enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
 #define ERROR_PATH_NOT_FOUND 3L
 #define ERROR_INVALID_DATA 13L
 #define ERROR_NO_MORE_FILES 18L
+#define ERROR_SHARING_VIOLATION 32L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_BAD_PATHNAME 161L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_OUTOFMEMORY 14L
 #define ERROR_NO_MORE_ITEMS 259L
@@ -244,8 +233,9 @@ enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
 #define KEY_WOW64_32KEY 0x0200
 #define MSIDBOPEN_READONLY ((LPCWSTR)(std::uintptr_t)0)
 #define MSIDBOPEN_TRANSACT ((LPCWSTR)(std::uintptr_t)1)
+// Added to a persist mode: the file is a patch package (msiquery.h's form).
+#define MSIDBOPEN_PATCHFILE (32 / sizeof(*MSIDBOPEN_READONLY))
 #define PID_REVNUMBER 9
-#define SDDL_REVISION_1 1
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define INSTALLLOGMODE_VERBOSE 0x1000
@@ -277,8 +267,6 @@ enum INSTALLUILEVEL { INSTALLUILEVEL_NONE = 2 };
 #define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
 #define FILE_FLAG_SEQUENTIAL_SCAN 0x08000000
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
-#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
-#define FILE_READ_ATTRIBUTES 0x0080
 #define FILE_WRITE_DATA 0x0002
 #define DELETE 0x00010000
 #define READ_CONTROL 0x00020000
@@ -326,12 +314,10 @@ BOOL FindNextFileW(HANDLE findFile, LPWIN32_FIND_DATAW findFileData);
 BOOL FindClose(HANDLE findFile);
 DWORD GetFileAttributesW(LPCWSTR fileName);
 DWORD GetFullPathNameW(LPCWSTR fileName, DWORD bufferLength, LPWSTR buffer, LPWSTR* filePart);
-BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES securityAttributes);
 HLOCAL LocalFree(HLOCAL memory);
-BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION fileInformation);
 DWORD GetFinalPathNameByHandleW(HANDLE file, LPWSTR filePath, DWORD filePathSize, DWORD flags);
-BOOL SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS fileInformationClass,
-                                LPVOID fileInformation, DWORD bufferSize);
+BOOL FlushFileBuffers(HANDLE file);
+BOOL MoveFileExW(LPCWSTR existingFileName, LPCWSTR newFileName, DWORD flags);
 
 // msi
 INSTALLUILEVEL MsiSetInternalUI(INSTALLUILEVEL level, HWND* window);
@@ -354,6 +340,11 @@ UINT MsiGetSummaryInformationW(MSIHANDLE database, LPCWSTR databasePath, UINT up
                                MSIHANDLE* summaryInfo);
 UINT MsiSummaryInfoGetPropertyW(MSIHANDLE summaryInfo, UINT property, PUINT dataType, int* value,
                                 FILETIME* fileTime, LPWSTR valueBuffer, LPDWORD valueSize);
+UINT MsiEnumPatchesExW(LPCWSTR productCode, LPCWSTR userSid, DWORD context, DWORD filter, DWORD index,
+                       WCHAR patchCode[39], WCHAR targetProductCode[39], MSIINSTALLCONTEXT* targetProductContext,
+                       LPWSTR targetUserSid, LPDWORD targetUserSidSize);
+UINT MsiGetPatchInfoExW(LPCWSTR patchCode, LPCWSTR productCode, LPCWSTR userSid, MSIINSTALLCONTEXT context,
+                        LPCWSTR property, LPWSTR value, LPDWORD valueSize);
 
 // setupapi
 HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND parent,
@@ -396,10 +387,6 @@ LONG RegDeleteKeyValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName);
 LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                       LPDWORD dataSize);
 LONG RegCloseKey(HKEY key);
-BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR stringSecurityDescriptor,
-                                                          DWORD stringSDRevision,
-                                                          PSECURITY_DESCRIPTOR* securityDescriptor,
-                                                          PULONG securityDescriptorSize);
 BOOL ConvertSidToStringSidW(PSID sid, LPWSTR* stringSid);
 DWORD GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE objectType, SECURITY_INFORMATION securityInfo,
                       PSID* owner, PSID* group, PACL* dacl, PACL* sacl,
@@ -412,9 +399,6 @@ HANDLE RegisterEventSourceW(LPCWSTR serverName, LPCWSTR sourceName);
 BOOL ReportEventW(HANDLE eventLog, WORD type, WORD category, DWORD eventId, PSID userSid,
                   WORD numStrings, DWORD dataSize, LPCWSTR* strings, LPVOID rawData);
 BOOL DeregisterEventSource(HANDLE eventLog);
-// RtlGenRandom, exported by advapi32.dll under this name.
-BOOLEAN SystemFunction036(PVOID randomBuffer, ULONG randomBufferLength);
-#define RtlGenRandom SystemFunction036
 
 #endif  // _WIN32
 
@@ -431,6 +415,4 @@ inline constexpr const wchar_t* kLocalPackageProperty = L"LocalPackage";
 // The package code the installer recorded for an installed product
 // (INSTALLPROPERTY_PACKAGECODE).
 inline constexpr const wchar_t* kPackageCodeProperty = L"PackageCode";
-// The file name of the package the product was installed from
-// (INSTALLPROPERTY_PACKAGENAME).
-inline constexpr const wchar_t* kPackageNameProperty = L"PackageName";
+

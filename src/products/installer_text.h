@@ -8,9 +8,10 @@
 #include "platform/platform.h"
 
 // Calls read(buffer, &size) and, when the buffer was too small, again with the
-// size the installer asks for; false when the installer gives no text.
+// size the installer asks for; the installer's result (ERROR_SUCCESS: text
+// holds the text).
 template <typename Read>
-bool ReadInstallerText(Read read, std::wstring& text) {
+UINT ReadInstallerText(Read read, std::wstring& text) {
     std::vector<wchar_t> buffer(256);
     auto size = static_cast<DWORD>(buffer.size());
     UINT result = read(buffer.data(), &size);
@@ -19,9 +20,8 @@ bool ReadInstallerText(Read read, std::wstring& text) {
         size = static_cast<DWORD>(buffer.size());
         result = read(buffer.data(), &size);
     }
-    if (result != ERROR_SUCCESS) return false;
-    text = TextInBuffer(buffer.data(), buffer.size());
-    return true;
+    if (result == ERROR_SUCCESS) text = TextInBuffer(buffer.data(), buffer.size());
+    return result;
 }
 
 // A property of an installed product as text, "" when it cannot be read.

@@ -1,6 +1,7 @@
 // Original driver packages that the administrator supplies in a folder, for
-// products whose cached package is gone. A package is taken for a product by
-// what it holds (its product code and package code), never by its file name.
+// products whose cached package, or one of whose cached patches, is gone. A
+// package is taken for a product by what it holds (its product code and
+// package code), a patch by its patch code, never by the file name.
 #pragma once
 
 #include <string>
@@ -13,7 +14,7 @@
 void SetOriginalPackagesFolder(const std::wstring& folder);
 const std::wstring& OriginalPackagesFolder();
 
-// An original the search passed over, though it holds the product.
+// An original the search passed over, though it holds what was looked for.
 struct OriginalRefusal {
     std::wstring path;
     bool anotherBuild = false;  // otherwise: others can change it
@@ -23,28 +24,30 @@ struct OriginalRefusal {
 // What the search saw, as its lines tell it.
 struct OriginalSearch {
     std::wstring folder;
-    std::wstring packageCode;  // the one the installer recorded for the product
+    bool patch = false;        // a patch (*.msp), else a product's package (*.msi)
+    // The package code the installer recorded for the product, or the patch
+    // code of the patch.
+    std::wstring packageCode;
     std::vector<OriginalRefusal> refused;  // in the folder's order
     std::wstring path;         // the match; "" when none matched
 };
 
 struct OriginalPackage {
     OriginalSearch search;
-    // The match, open to read, nobody else writing or deleting it while it is
-    // held: the file checked is the file copied. Empty when it could not be
-    // opened (openError tells why).
+    // The match, opened before its codes were read and held since, to read,
+    // nobody else writing, renaming or deleting it: the file checked is the
+    // file restored. Empty when nothing matched.
     OwnedFile file;
-    DWORD openError = 0;
 };
 
-// Looks through the folder (top level, *.msi), opening each package
-// read-only, for the one whose product code is the product's and whose
+// Looks through the folder (top level, *.msi), holding each file and reading
+// its codes, for the package whose product code is the product's and whose
 // package code is the one the installer recorded, and that only
 // administrators can change; writes nothing. A package of the product that
 // holds another build or that others can change is refused; a file that is
-// not a package is passed over.
+// not a package, or cannot be opened, is passed over.
 OriginalPackage FindOriginalPackage(const wchar_t* productCode);
 
-// Whether the open package holds this product code and package code (GUIDs,
-// in any letter case).
-bool PackageHoldsCodes(MSIHANDLE database, const wchar_t* productCode, const std::wstring& packageCode);
+// The same for a patch (top level, *.msp): the patch package whose patch code
+// (the first GUID of its revision number) is the one given.
+OriginalPackage FindOriginalPatch(const std::wstring& patchCode);

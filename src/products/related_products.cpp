@@ -7,9 +7,10 @@
 #include "platform/final_path.h"
 #include "platform/new_file.h"
 #include "platform/platform.h"
+#include "products/cache_restore.h"
+#include "products/cached_files.h"
 #include "products/installer_text.h"
 #include "products/original_packages.h"
-#include "products/package_copy.h"
 #include "products/package_database.h"
 #include "report/report_writer.h"
 #include "report/run_outcome.h"
@@ -46,16 +47,6 @@ UINT ListProductCodes(const wchar_t* upgradeCode, std::vector<std::wstring>& pro
     }
 }
 
-// Whether the file is not there. The installer runs the cached package
-// whenever that file exists, whatever path it is given: an original is of
-// use only when the cached package is gone, not when it exists but cannot be
-// opened (held by another process, damaged).
-bool FileIsGone(const std::wstring& path) {
-    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
 // Whether the product's cached package, named by the installer, is gone.
 bool CachedPackageMissing(const wchar_t* productCode) {
     const std::wstring path = ProductProperty(productCode, kLocalPackageProperty);
@@ -68,12 +59,21 @@ bool CachedPackageMissing(const wchar_t* productCode) {
 void ListRelatedProducts(const wchar_t* upgradeCode, Inventory& inventory) {
     std::vector<std::wstring> productCodes;
     const UINT result = ListProductCodes(upgradeCode, productCodes);
+    const bool originals = !OriginalPackagesFolder().empty();
     for (const std::wstring& code : productCodes) {
         ProductFact product{code, ProductProperty(code.c_str(), L"InstalledProductName"),
-                            ProductProperty(code.c_str(), L"VersionString"), CachedPackageMissing(code.c_str()), {}};
-        if (product.cachedPackageMissing && !OriginalPackagesFolder().empty())
-            product.originals = FindOriginalPackage(code.c_str()).search;
+                            ProductProperty(code.c_str(), L"VersionString"), CachedPackageMissing(code.c_str()), {}, {}};
+        if (product.cachedPackageMissing && originals) product.originals = FindOriginalPackage(code.c_str()).search;
+        std::vector<AppliedPatch> patches;
+        FailureLine failure{};
+        const bool patchesRead = ReadAppliedPatches(code.c_str(), patches, failure);
+        for (const AppliedPatch& patch : patches) {
+            if (!FileIsGone(patch.localPackage)) continue;
+            product.missingPatches.push_back({patch.code, {}});
+            if (originals) product.missingPatches.back().original = FindOriginalPatch(patch.code).search;
+        }
         inventory.products.push_back(std::move(product));
+        if (!patchesRead) NoteUnread(inventory, InventoryPart::Products, failure);
     }
     if (result != ERROR_NO_MORE_ITEMS) NoteUnread(inventory, InventoryPart::Products, {kCantEnumerate, result, CodeForm::Hex});
 }
@@ -141,37 +141,6 @@ void Uninstall(const wchar_t* productCode, const std::wstring& packagePath) {
     }
 }
 
-// The cached package cannot be opened: the product is uninstalled from a
-// private copy of its original, when the folder holds it; otherwise the
-// uninstall is tried from the cached package as it stands.
-void UninstallFromOriginal(const wchar_t* productCode, const std::wstring& cachedPath) {
-    const OriginalPackage original = FindOriginalPackage(productCode);
-    ReportOriginalSearch(original.search);
-    PackageCopy copy;
-    // Named as the product was installed: a maintenance run from a package
-    // under another name may fail (1316).
-    if (original.search.path.empty() ||
-        !CopyOriginalPackage(original, ProductProperty(productCode, kPackageNameProperty), copy)) {
-        Uninstall(productCode, cachedPath);
-        return;
-    }
-    MSIHANDLE database = 0;
-    const UINT result = MsiOpenDatabaseW(copy.file.c_str(), MSIDBOPEN_TRANSACT, &database);
-    if (result != ERROR_SUCCESS) {
-        ReportFailure("Can't open package installer data base", result);
-        Uninstall(productCode, cachedPath);
-    } else if (!PackageHoldsCodes(database, productCode, original.search.packageCode)) {
-        // What runs is what was checked: the original changed while it was copied.
-        MsiCloseHandle(database);
-        ReportLine("Original package changed while copied: ", original.search.path.c_str());
-        Uninstall(productCode, cachedPath);
-    } else {
-        PatchAndClose(database, productCode);
-        Uninstall(productCode, copy.file);
-    }
-    DeletePackageCopy(copy);
-}
-
 }  // namespace
 
 void RemoveProduct(const wchar_t* productCode) {
@@ -190,11 +159,17 @@ void RemoveProduct(const wchar_t* productCode) {
     result = MsiOpenDatabaseW(packagePath.c_str(), MSIDBOPEN_TRANSACT, &database);
     if (result != ERROR_SUCCESS) {
         ReportFailure("Can't open package installer data base", result);
-        if (!OriginalPackagesFolder().empty() && FileIsGone(packagePath)) {
-            UninstallFromOriginal(productCode, packagePath);
-            return;
+        // With the originals, a cached package that is gone is put back; the
+        // product is then removed as if it had never been lost.
+        if (!OriginalPackagesFolder().empty() && FileIsGone(packagePath) &&
+            RestoreCachedPackage(productCode, packagePath)) {
+            result = MsiOpenDatabaseW(packagePath.c_str(), MSIDBOPEN_TRANSACT, &database);
+            if (result != ERROR_SUCCESS) ReportFailure("Can't open package installer data base", result);
         }
-    } else {
+    }
+    if (result == ERROR_SUCCESS) {
+        // The uninstall needs each applied patch's cached file too.
+        if (!OriginalPackagesFolder().empty()) RestoreCachedPatches(productCode);
         PatchAndClose(database, productCode);
     }
     Uninstall(productCode, packagePath);

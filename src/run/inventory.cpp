@@ -58,6 +58,10 @@ void ReportProduct(const ProductFact& product) {
     if (product.cachedPackageMissing) ReportText(", cached package missing");
     ReportEndLine();
     if (product.originals) ReportOriginalSearch(*product.originals);
+    for (const MissingPatchFact& patch : product.missingPatches) {
+        ReportLine(kCachedPatchMissingLabel, patch.code.c_str());
+        if (patch.original) ReportOriginalSearch(*patch.original);
+    }
 }
 
 void ReportNode(const NodeFact& node) {
@@ -151,7 +155,7 @@ void ReportOriginalSearch(const OriginalSearch& search) {
         ReportLine(", installed ", search.packageCode.c_str());
     }
     if (search.path.empty()) {
-        ReportLine(kNoOriginalLabel, search.folder.c_str());
+        ReportLine(search.patch ? kNoOriginalPatchLabel : kNoOriginalLabel, search.folder.c_str());
     } else {
         ReportLine(kOriginalLabel, search.path.c_str());
     }

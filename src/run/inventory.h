@@ -23,6 +23,8 @@ inline constexpr char kOriginalRefusedAnotherBuildLabel[] = "Original package re
 inline constexpr char kOriginalRefusedOthersCanChangeLabel[] = "Original package refused, others can change it: ";
 inline constexpr char kOriginalLabel[] = "Original package: ";
 inline constexpr char kNoOriginalLabel[] = "No original package of this product in: ";
+inline constexpr char kCachedPatchMissingLabel[] = "Cached patch missing: ";
+inline constexpr char kNoOriginalPatchLabel[] = "No original of this patch in: ";
 inline constexpr char kMarkLine[] = "Driver mark: HKEY_LOCAL_MACHINE\\Software\\NerovanDrv DriverName (32-bit view)";
 inline constexpr char kNodeLabel[] = "Device node: ";
 inline constexpr char kDriverPackageLabel[] = "Driver package: ";
@@ -49,6 +51,8 @@ inline constexpr InventoryLabel kInventoryLabels[] = {
     {kOriginalRefusedOthersCanChangeLabel, LabelTail::Text},
     {kOriginalLabel, LabelTail::Text},
     {kNoOriginalLabel, LabelTail::Text},
+    {kCachedPatchMissingLabel, LabelTail::Text},
+    {kNoOriginalPatchLabel, LabelTail::Text},
     {kMarkLine, LabelTail::None},
     {kNodeLabel, LabelTail::Text},
     {kDriverPackageLabel, LabelTail::Text},
@@ -62,6 +66,13 @@ inline constexpr InventoryLabel kInventoryLabels[] = {
     {kFoundVerdictLabel, LabelTail::Counts},
 };
 
+// A patch applied to a product whose cached file is gone.
+struct MissingPatchFact {
+    std::wstring code;
+    // Looked for when a folder was given.
+    std::optional<OriginalSearch> original;
+};
+
 // An installed product related to one of the upgrade codes.
 struct ProductFact {
     std::wstring code;
@@ -70,6 +81,7 @@ struct ProductFact {
     bool cachedPackageMissing = false;
     // Looked for when the cached package is missing and a folder was given.
     std::optional<OriginalSearch> originals;
+    std::vector<MissingPatchFact> missingPatches;
 };
 
 // A device node registered under one of the hardware ids.
@@ -144,7 +156,7 @@ InventoryResult TakeInventory();
 // writes it too, for a package it keeps.
 void ReportUnreadPackage(const UnreadPackage& package);
 
-// The lines of a search for a product's original package: each refusal,
-// then the original or that the folder has none. The cleanup writes them
-// too, where it looks for an original.
+// The lines of a search for a product's original package or a patch's: each
+// refusal, then the original or that the folder has none. The cleanup writes
+// them too, where it looks for an original.
 void ReportOriginalSearch(const OriginalSearch& search);

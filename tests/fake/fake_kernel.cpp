@@ -96,9 +96,7 @@ HandleTable<OpenFile> openFiles;
 std::map<const void*, std::shared_ptr<void>> localMemory;
 const FakeProcessStateRegistration forgetLocalMemory([] { localMemory.clear(); });
 
-bool IsFolder(const std::wstring& name) {
-    return kernel.folders.count(name) != 0 || kernel.madeFolders.count(name) != 0 || kernel.junctions.count(name) != 0;
-}
+bool IsFolder(const std::wstring& name) { return kernel.folders.count(name) != 0; }
 
 std::wstring Hex(DWORD value) {
     wchar_t text[16];
@@ -196,6 +194,8 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
         if (refused != kernel.createErrors.end()) return Fail(refused->second, INVALID_HANDLE_VALUE);
         if (exists) return Fail(ERROR_FILE_EXISTS, INVALID_HANDLE_VALUE);
         kernel.files[fileName] = "";
+        const auto other = kernel.othersCreate.find(fileName);
+        if (other != kernel.othersCreate.end()) kernel.files[other->second.first] = other->second.second;
     }
     FakeHandleOpened("file");
     return openFiles.Open(OpenFile{fileName});
@@ -349,28 +349,27 @@ DWORD GetFullPathNameW(LPCWSTR fileName, DWORD bufferLength, LPWSTR buffer, LPWS
     return AnswerDirectory(fileName, buffer, bufferLength);
 }
 
-BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES attributes) {
-    const std::wstring sddl = *static_cast<const std::wstring*>(attributes->lpSecurityDescriptor);
-    FakeRecordCall(L"CreateDirectoryW(" + FakeQuoted(pathName) + L", " + FakeQuoted(sddl.c_str()) + L")");
+BOOL FlushFileBuffers(HANDLE file) {
+    const OpenFile* const open = openFiles.Find(file);
+    FakeRecordCall(L"FlushFileBuffers(" + FakeQuoted(open ? open->name.c_str() : nullptr) + L")");
     if (const DWORD failure = FakeFailure()) return Fail(failure);
-    const auto junction = kernel.junctions.find(pathName);
-    const std::wstring made = junction == kernel.junctions.end() ? pathName : junction->second;
-    const auto refused = kernel.createErrors.find(made);
-    const bool taken = kernel.madeFolders.count(made) != 0 || kernel.files.count(made) != 0;
-    if (refused != kernel.createErrors.end() || taken) return Fail(taken ? ERROR_ALREADY_EXISTS : refused->second);
-    kernel.madeFolders[made] = sddl;
-    return TRUE;
+    return open != nullptr ? TRUE : Fail(6);  // ERROR_INVALID_HANDLE
 }
 
-// The security descriptor is its SDDL text, which a folder made with it records.
-BOOL ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR text, DWORD, PSECURITY_DESCRIPTOR* descriptor,
-                                                          PULONG) {
-    FakeRecordCall(L"ConvertStringSecurityDescriptorToSecurityDescriptorW(" + FakeQuoted(text) + L")");
+// A rename in one folder: the file keeps its content; an existing name is
+// replaced only when the flags say so.
+BOOL MoveFileExW(LPCWSTR existingFileName, LPCWSTR newFileName, DWORD flags) {
+    FakeRecordCall(L"MoveFileExW(" + FakeQuoted(existingFileName) + L", " + FakeQuoted(newFileName) + L", " +
+                   Hex(flags) + L")");
     if (const DWORD failure = FakeFailure()) return Fail(failure);
-    if (kernel.securityDescriptorError != 0) return Fail(kernel.securityDescriptorError);
-    const auto sddl = std::make_shared<std::wstring>(text);
-    *descriptor = sddl.get();
-    FakeLocalKeep(sddl.get(), sddl);
+    const auto from = kernel.files.find(existingFileName);
+    if (from == kernel.files.end()) return Fail(ERROR_FILE_NOT_FOUND);
+    const bool taken = kernel.files.count(newFileName) != 0 || IsFolder(newFileName) ||
+                       TheFakeMsi().packages.count(newFileName) != 0;
+    if (taken && (flags & 1) == 0) return Fail(ERROR_ALREADY_EXISTS);  // no MOVEFILE_REPLACE_EXISTING
+    std::string content = std::move(from->second);
+    kernel.files.erase(from);
+    kernel.files[newFileName] = std::move(content);
     return TRUE;
 }
 

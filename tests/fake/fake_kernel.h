@@ -76,17 +76,9 @@ struct FakeKernel {
     // A file swapped for another after it was looked at: the content it has
     // once CreateFileW opens it.
     std::map<std::wstring, std::string> contentOnOpen;
-
-    // Folders CreateDirectoryW made (a name in createErrors it refuses),
-    // with their security descriptor as SDDL; the error with which
-    // ConvertStringSecurityDescriptorToSecurityDescriptorW fails, if any.
-    std::map<std::wstring, std::wstring> madeFolders;
-    DWORD securityDescriptorError = 0;
-
-    // Junctions other users made: name -> the folder it leads to. A folder
-    // made at the name is made at the target, as Windows makes it; opened with
-    // FILE_FLAG_OPEN_REPARSE_POINT the name is the junction itself.
-    std::map<std::wstring, std::wstring> junctions;
+    // Another process at work meanwhile: when the program creates the first
+    // name, a file appears under the second, with that content.
+    std::map<std::wstring, std::pair<std::wstring, std::string>> othersCreate;
     // What GetFinalPathNameByHandleW gives for a name that leads elsewhere; a
     // bare name is in the working directory, whose entry here says where it
     // really is.
@@ -95,8 +87,6 @@ struct FakeKernel {
     // Who owns a file or folder and its DACL, by name (others: the default).
     std::map<std::wstring, FakeSecurity> security;
     std::wstring processUser = L"S-1-5-21-1004336348-1177238915-682003330-500";
-
-    BYTE nextRandomByte = 0;  // RtlGenRandom gives 0, 1, 2, ...
 
     // What GetCommandLineW gives (RunProgram is handed its arguments apart).
     std::wstring commandLine = L"\"C:\\Kit Folder\\NrvDriverCleanupx64.exe\" /quiet";

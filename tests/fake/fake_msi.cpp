@@ -94,13 +94,15 @@ const std::wregex kSelectProductCode(
 // FakeMsi::packages.
 constexpr std::string_view kPackageFileMark = "msi-package:";
 
-// The package at path: a cached package by its path, or a file whose content
-// names one (an original, or a copy of it). Null when it is no package.
+// The package at path: a file whose content names one (an original, or a
+// copy of it), else a cached package by its path. Null when it is no package.
 FakeMsiPackage* PackageAt(const std::wstring& path) {
-    const auto cached = msi.packages.find(path);
-    if (cached != msi.packages.end()) return &cached->second;
     const auto file = TheFakeKernel().files.find(path);
-    if (file == TheFakeKernel().files.end() || !file->second.starts_with(kPackageFileMark)) return nullptr;
+    if (file == TheFakeKernel().files.end()) {
+        const auto cached = msi.packages.find(path);
+        return cached == msi.packages.end() ? nullptr : &cached->second;
+    }
+    if (!file->second.starts_with(kPackageFileMark)) return nullptr;
     const std::string key = file->second.substr(kPackageFileMark.size());
     const auto named = msi.packages.find(std::wstring(key.begin(), key.end()));
     return named == msi.packages.end() ? nullptr : &named->second;
@@ -196,7 +198,11 @@ void FakePlaceOriginalPackage(const std::wstring& folder, const std::wstring& na
 
 void FakeMsiInstallProduct(const std::wstring& upgradeCode, const std::wstring& productCode,
                            const std::wstring& packagePath, FakeMsiPackage package) {
-    msi.products.push_back({upgradeCode, productCode, packagePath, 0, 0});
+    FakeMsiProduct product;
+    product.upgradeCode = upgradeCode;
+    product.productCode = productCode;
+    product.localPackage = packagePath;
+    msi.products.push_back(std::move(product));
     msi.packages[packagePath] = std::move(package);
 }
 
@@ -233,10 +239,9 @@ UINT MsiGetProductInfoW(LPCWSTR product, LPCWSTR property, LPWSTR valueBuffer, L
     const std::wstring name = property;
     const std::map<std::wstring, const std::wstring*> properties{
         {L"LocalPackage", &found->localPackage}, {L"InstalledProductName", &found->name},
-        {L"VersionString", &found->version},     {L"PackageCode", &found->packageCode},
-        {L"PackageName", &found->packageName}};
+        {L"VersionString", &found->version},     {L"PackageCode", &found->packageCode}};
     const auto known = properties.find(name);
-    if (known == properties.end() || (name == L"PackageName" && known->second->empty())) return kMsiUnknownProperty;
+    if (known == properties.end()) return kMsiUnknownProperty;
     return CopyOut(*known->second, valueBuffer, valueSize, false);
 }
 
@@ -245,7 +250,9 @@ UINT MsiOpenDatabaseW(LPCWSTR databasePath, LPCWSTR persist, MSIHANDLE* database
                    std::to_wstring(reinterpret_cast<std::uintptr_t>(persist)) + L")");
     if (auto code = Injected(L"MsiOpenDatabaseW")) return *code;
     const FakeMsiPackage* package = PackageAt(databasePath);
-    if (package == nullptr) return kMsiOpenFailed;
+    // MSIDBOPEN_PATCHFILE (32 bytes past the mode) for a patch, and only then.
+    const bool patchMode = reinterpret_cast<std::uintptr_t>(persist) >= 32;
+    if (package == nullptr || package->patch != patchMode) return kMsiOpenFailed;
     Object object;
     object.kind = kMsiDatabaseKind;
     object.path = databasePath;
@@ -299,6 +306,10 @@ UINT MsiInstallProductW(LPCWSTR packagePath, LPCWSTR commandLine) {
         install.result = kMsiOtherBuild;
     } else if (product->installFailure != ERROR_SUCCESS) {
         install.result = product->installFailure;
+    } else if (std::any_of(product->patches.begin(), product->patches.end(), [](const FakeMsiPatch& patch) {
+                   return TheFakeKernel().files.count(patch.localPackage) == 0 && msi.packages.count(patch.localPackage) == 0;
+               })) {
+        install.result = kMsiSourceAbsent;
     } else if (const std::wstring line = commandLine; line.starts_with(L"REMOVE=ALL")) {
         install.result = UninstallResult(*package);
         if (install.result == ERROR_SUCCESS) {
@@ -307,6 +318,7 @@ UINT MsiInstallProductW(LPCWSTR packagePath, LPCWSTR commandLine) {
                 msi.restartedComputer = true;
             // Removed: unregistered, and its cached package deleted.
             msi.packages.erase(product->localPackage);
+            TheFakeKernel().files.erase(product->localPackage);
             msi.products.erase(product);
         }
     }
@@ -397,6 +409,8 @@ UINT MsiDatabaseCommit(MSIHANDLE database) {
     if (auto code = Injected(L"MsiDatabaseCommit")) return *code;
     // A copy's edits are its own: from now on the installer finds it by its path.
     msi.packages[db->path] = db->work;
+    const auto file = TheFakeKernel().files.find(db->path);
+    if (file != TheFakeKernel().files.end()) file->second = std::string(kPackageFileMark) + std::string(db->path.begin(), db->path.end());
     return ERROR_SUCCESS;
 }
 
@@ -420,4 +434,36 @@ UINT MsiSummaryInfoGetPropertyW(MSIHANDLE summaryInfo, UINT property, PUINT, int
     const Object* summary = Find(summaryInfo, kMsiSummaryKind);
     if (summary == nullptr || property != PID_REVNUMBER) return kMsiInvalidParameter;
     return CopyOut(summary->fields[0], valueBuffer, valueSize);
+}
+
+// The patches of a product installed per machine: the context is the
+// machine's, the user none.
+UINT MsiEnumPatchesExW(LPCWSTR productCode, LPCWSTR userSid, DWORD context, DWORD filter, DWORD index,
+                       WCHAR patchCode[39], WCHAR targetProductCode[39], MSIINSTALLCONTEXT* targetProductContext,
+                       LPWSTR targetUserSid, LPDWORD targetUserSidSize) {
+    FakeRecordCall(L"MsiEnumPatchesExW(" + FakeQuoted(productCode) + L", " + FakeQuoted(userSid) + L", " +
+                   std::to_wstring(context) + L", " + std::to_wstring(filter) + L", " + std::to_wstring(index) + L")");
+    if (auto code = Injected(L"MsiEnumPatchesExW")) return *code;
+    const FakeMsiProduct* product = FindProduct(productCode);
+    if (product == nullptr || index >= product->patches.size()) return ERROR_NO_MORE_ITEMS;
+    if (patchCode != nullptr) FakeWriteText(patchCode, 39, product->patches[index].code);
+    if (targetProductCode != nullptr) FakeWriteText(targetProductCode, 39, Upper(product->productCode));
+    if (targetProductContext != nullptr) *targetProductContext = MSIINSTALLCONTEXT_MACHINE;
+    if (targetUserSid != nullptr) FakeWriteText(targetUserSid, *targetUserSidSize, L"");
+    if (targetUserSidSize != nullptr) *targetUserSidSize = 0;
+    return ERROR_SUCCESS;
+}
+
+UINT MsiGetPatchInfoExW(LPCWSTR patchCode, LPCWSTR productCode, LPCWSTR userSid, MSIINSTALLCONTEXT context,
+                        LPCWSTR property, LPWSTR value, LPDWORD valueSize) {
+    FakeRecordCall(L"MsiGetPatchInfoExW(" + FakeQuoted(patchCode) + L", " + FakeQuoted(productCode) + L", " +
+                   FakeQuoted(userSid) + L", " + std::to_wstring(static_cast<int>(context)) + L", " +
+                   FakeQuoted(property) + L", " + std::to_wstring(*valueSize) + L")");
+    if (auto code = Injected(L"MsiGetPatchInfoExW")) return *code;
+    const FakeMsiProduct* product = FindProduct(productCode);
+    if (product == nullptr) return kMsiUnknownProduct;
+    if (std::wstring(property) != L"LocalPackage") return kMsiUnknownProperty;
+    for (const FakeMsiPatch& patch : product->patches)
+        if (SameGuid(patch.code, patchCode)) return CopyOut(patch.localPackage, value, valueSize, false);
+    return kMsiUnknownPatch;
 }

@@ -20,6 +20,8 @@ inline constexpr UINT kMsiBadQuerySyntax = 1615;
 inline constexpr UINT kMsiPackageOpenFailed = 1619;
 inline constexpr UINT kMsiFunctionFailed = 1627;
 inline constexpr UINT kMsiOtherBuild = 1638;
+inline constexpr UINT kMsiSourceAbsent = 1612;
+inline constexpr UINT kMsiUnknownPatch = 1647;
 
 // The package code every installed product has unless a test gives another.
 inline constexpr const wchar_t* kFakePackageCode = L"{C0DEC0DE-0000-4000-8000-000000000001}";
@@ -47,7 +49,18 @@ struct FakeMsiPackage {
     // package it is.
     std::wstring productCode;
     std::wstring packageCode;
+    // A patch package (.msp): opened only with MSIDBOPEN_PATCHFILE; its
+    // packageCode is its revision number, the patch code first.
+    bool patch = false;
     bool operator==(const FakeMsiPackage&) const = default;
+};
+
+// A patch applied to a product, and the path of its cached file (present
+// when FakeKernel::files or FakeMsi::packages has it).
+struct FakeMsiPatch {
+    std::wstring code;
+    std::wstring localPackage;
+    bool operator==(const FakeMsiPatch&) const = default;
 };
 
 struct FakeMsiProduct {
@@ -61,7 +74,8 @@ struct FakeMsiProduct {
     std::wstring name = L"Nerovan Scanner Driver";  // InstalledProductName
     std::wstring version = L"3.2.0";                 // VersionString
     std::wstring packageCode = kFakePackageCode;     // PackageCode
-    std::wstring packageName = L"NrvScannerDriver.msi";  // PackageName ("": not registered)
+    // Per machine; its uninstall fails (1612) while a patch's cached file is gone.
+    std::vector<FakeMsiPatch> patches;
     bool operator==(const FakeMsiProduct&) const = default;
 };
 

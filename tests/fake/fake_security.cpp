@@ -1,6 +1,6 @@
-// Fake advapi32 security (a file's owner and DACL, the process's user, SIDs
-// as text, random bytes) and what an open handle tells of its file. A SID
-// here is its text, "S-1-5-18", where the program only passes SIDs on.
+// Fake advapi32 security: a file's owner and DACL, the process's user, SIDs
+// as text. A SID here is its text, "S-1-5-18", where the program only passes
+// SIDs on.
 #include <cstring>
 #include <cwchar>
 #include <vector>
@@ -102,26 +102,6 @@ BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS, LPVOID informati
     return TRUE;
 }
 
-BOOLEAN SystemFunction036(PVOID buffer, ULONG length) {
-    FakeRecordCall(L"RtlGenRandom(" + std::to_wstring(length) + L")");
-    if (const DWORD failure = FakeFailure()) {
-        FakeSetLastError(failure);
-        return FALSE;
-    }
-    for (ULONG i = 0; i < length; ++i) static_cast<BYTE*>(buffer)[i] = TheFakeKernel().nextRandomByte++;
-    return TRUE;
-}
-
-BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
-    const std::wstring* const name = Named(file, L"GetFileInformationByHandle");
-    if (name == nullptr) return FALSE;
-    *information = BY_HANDLE_FILE_INFORMATION{};
-    information->dwFileAttributes = TheFakeKernel().junctions.count(*name) ? FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT
-                                    : TheFakeKernel().files.count(*name)   ? FILE_ATTRIBUTE_NORMAL
-                                                                           : FILE_ATTRIBUTE_DIRECTORY;
-    return TRUE;
-}
-
 DWORD GetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD size, DWORD) {
     const std::wstring* const name = Named(file, L"GetFinalPathNameByHandleW");
     if (name == nullptr) return 0;
@@ -140,16 +120,4 @@ DWORD GetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD size, DWORD) {
     final = L"\\\\?\\" + final;
     const FakeTextAnswer answer = FakeWriteText(path, size, final);
     return answer.fits ? answer.length : answer.length + 1;  // too small: the size needed
-}
-
-// Only the deletion of a folder, done at once (Windows deletes it at the close).
-BOOL SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS, LPVOID information, DWORD) {
-    const std::wstring* const name = Named(file, L"SetFileInformationByHandle");
-    if (name == nullptr || !static_cast<FILE_DISPOSITION_INFO*>(information)->DeleteFile) return name != nullptr;
-    const auto inside = TheFakeKernel().files.lower_bound(*name + L"\\");
-    if (inside != TheFakeKernel().files.end() && inside->first.starts_with(*name + L"\\")) {
-        FakeSetLastError(145);  // ERROR_DIR_NOT_EMPTY
-        return FALSE;
-    }
-    return TheFakeKernel().madeFolders.erase(*name) != 0;
 }

@@ -73,7 +73,8 @@ const std::vector<LineForm> kLineForms = [] {
         {"Device node has removed successfully", Tail::None},
         {"Remove driver package for inf file: ", Tail::Text},
         {"Device inf file has removed successfully", Tail::None},
-        {"Original package changed while copied: ", Tail::Text},
+        {"Cached package restored from: ", Tail::Text},
+        {"Cached patch restored from: ", Tail::Text},
     };
     for (const InventoryLabel& label : kInventoryLabels) forms.push_back({label.text, TailOf(label.tail)});
     return forms;

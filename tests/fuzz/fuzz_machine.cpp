@@ -130,6 +130,16 @@ void PlantProducts() {
                 if (state & 32)  // others may change it
                     TheFakeKernel().security[L"C:\\kit\\" + std::to_wstring(number) + L".msi"].dacl.push_back({0, 0, 2, L"S-1-1-0"});
             }
+            if (state & 64) {  // a patch applied, its cached file there or missing, its original with the package's
+                const std::wstring patchCode = L"{B0000000-0000-4000-8000-0000000000" + std::to_wstring(10 + number) + L"}";
+                const std::wstring cachedPatch = L"C:\\windows\\Installer\\" + std::to_wstring(number) + L".msp";
+                TheFakeMsi().products.back().patches.push_back({patchCode, cachedPatch});
+                if (state & 128) TheFakeKernel().files[cachedPatch] = "cached patch";
+                FakeMsiPackage patch;
+                patch.patch = true;
+                patch.packageCode = patchCode + L"{B0000000-0000-4000-8000-000000000000}";
+                if (state & 4) FakePlaceOriginalPackage(L"C:\\kit", std::to_wstring(number) + L".msp", patch);
+            }
         }
     }
 }
@@ -202,7 +212,7 @@ bool FuzzFaulted() { return faulted; }
 bool FuzzTextFaulted() { return textFaulted; }
 
 Machine TheMachine() {
-    return {TheFakeKernel().files,     TheFakeKernel().folders,      TheFakeKernel().madeFolders,
+    return {TheFakeKernel().files,     TheFakeKernel().folders,
             TheFakeMsi().products,     TheFakeMsi().packages,        TheFakeSetupApi().infFiles,
             TheFakeSetupApi().hardwareIds, TheFakeRegistry().view32, TheFakeRegistry().view64};
 }
@@ -218,7 +228,7 @@ Machine OthersOf(Machine machine) {
                   [](const std::wstring& name) { return othersInfs.count(kInfFolder + L"\\" + name) == 0; });
     std::erase_if(machine.devices, [](const auto& id) { return id.first != kOtherHardwareId; });
     machine.view32[kMarkKey].values.erase(L"DriverName");
-    return {{}, {{kInfFolder, machine.folders[kInfFolder]}}, {}, machine.products, machine.packages,
+    return {{}, {{kInfFolder, machine.folders[kInfFolder]}}, machine.products, machine.packages,
             machine.infFiles, machine.devices, machine.view32, machine.view64};
 }
 

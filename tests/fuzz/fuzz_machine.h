@@ -31,7 +31,6 @@ bool FuzzTextFaulted();
 struct Machine {
     std::map<std::wstring, std::string> files;
     std::map<std::wstring, std::vector<std::wstring>> folders;
-    std::map<std::wstring, std::wstring> madeFolders;
     std::vector<FakeMsiProduct> products;
     std::map<std::wstring, FakeMsiPackage> packages;
     std::map<std::wstring, FakeInf> infFiles;

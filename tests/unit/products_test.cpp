@@ -11,6 +11,7 @@
 #include "products/original_packages.h"
 #include "products/package_database.h"
 #include "products/related_products.h"
+#include "run/inventory.h"
 #include "run/run_cleanup.h"
 #include "unit/clean_machine.h"
 #include "unit/report_fixture.h"
@@ -484,61 +485,64 @@ void PlantProductWithoutCache() {
     }
 }
 
-TEST_F(ProductsTest, AProductWhoseCachedPackageIsGoneIsRemovedFromACopyOfItsOriginal) {
+const std::wstring kTemporary = L"C:\\windows\\Installer\\NrvDriverCleanup.tmp";
+const std::string kRestored = "Cached package restored from: C:\\kit\\driver 7.msi";
+
+TEST_F(ProductsTest, AProductWhoseCachedPackageIsGoneIsRemovedFromItsRestoredOriginal) {
     const std::string refused =
         "Original package refused, another build: C:\\kit\\new build.msi, package code "
         "{B0000000-0000-4000-8000-000000000002}, installed {C0DEC0DE-0000-4000-8000-000000000001}";
     const std::vector<std::string> found{kFound, "Can't open package installer data base. Error: 110", refused,
                                          "Original package: C:\\kit\\driver 7.msi"};
-    const std::vector<std::string> kept{kCachePath, "Can't remove driver product package. Error: 1619"};
-    const auto lines = [&](std::vector<std::string> more) {
+    const auto lines = [&](std::vector<std::string> more, const std::string& cachePath = kCachePath) {
         more.insert(more.begin(), found.begin(), found.end());
-        if (more.back() != kRemoved) more.insert(more.end(), kept.begin(), kept.end());
+        if (more.back() != kRemoved && more.back() != kNotRemoved)
+            more.insert(more.end(), {cachePath, "Can't remove driver product package. Error: 1619"});
         return more;
     };
+    const std::vector<std::string> removed{kRestored, kOpened, kDescribed, kChanged, kCachePath, kRemoved};
     const auto refusedAs = [&](std::vector<std::string> more) {
         more.insert(more.begin(), found.begin(), found.begin() + 3);
-        more.insert(more.end(), kept.begin(), kept.end());
+        more.insert(more.end(), {kCachePath, "Can't remove driver product package. Error: 1619"});
         return more;
     };
     const std::vector<std::string> othersCanChange{
         "Original package refused, others can change it: C:\\kit\\driver 7.msi",
         "No original package of this product in: C:\\kit"};
-    // The folder's name is the generator's 128 bits: the fake's gives 00, 01, ...
-    static const std::wstring kFolder = L"C:\\windows\\Temp\\NrvDriverCleanup-000102030405060708090A0B0C0D0E0F";
-    const std::string copied = "Driver product package cache path: C:\\windows\\Temp\\NrvDriverCleanup-";
-    const std::string removed = copied + "000102030405060708090A0B0C0D0E0F\\NrvScannerDriver.msi";
     static const auto original = [] { return &TheFakeKernel().security[L"C:\\kit\\driver 7.msi"]; };
     static const auto allow = [](ACCESS_MASK mask, const wchar_t* sid) { original()->dacl.push_back({0, 0, mask, sid}); };
+    static const auto cachedAt = [](const wchar_t* path) { TheFakeMsi().products[0].localPackage = path; };
     struct Case {
         const char* what;
         void (*script)();
         std::vector<std::string> lines;
     };
     const Case cases[] = {
-        {"its original", [] {}, lines({kOpened, kDescribed, kChanged, removed, kRemoved})},
-        {"the first name taken", [] { TheFakeKernel().madeFolders[kFolder]; },
-         lines({kOpened, kDescribed, kChanged, copied + "101112131415161718191A1B1C1D1E1F\\NrvScannerDriver.msi", kRemoved})},
-        {"no package name registered", [] { TheFakeMsi().products[0].packageName = L""; },
-         lines({kOpened, kDescribed, kChanged, copied + "000102030405060708090A0B0C0D0E0F\\driver 7.msi", kRemoved})},
+        {"its original", [] {}, lines(removed)},
+        {"the Windows directory in other letters", [] { TheFakeKernel().windowsDirectory = L"C:\\WINDOWS"; }, lines(removed)},
+        {"a leftover temporary file", [] { TheFakeKernel().files[kTemporary] = "the half of a package"; }, lines(removed)},
+        // Only to where the installer keeps its cache: no other folder, no stream.
+        {"a cache registered outside the installer's folder", [] { cachedAt(L"C:\\Users\\u\\5e93a1.msi"); },
+         lines({"Can't restore cached package. Error: 161"}, "Driver product package cache path: C:\\Users\\u\\5e93a1.msi")},
+        {"a cache registered as a stream", [] { cachedAt(L"C:\\windows\\Installer\\5e93a1.msi:x"); },
+         lines({"Can't restore cached package. Error: 161"},
+               "Driver product package cache path: C:\\windows\\Installer\\5e93a1.msi:x")},
+        // What another process put back meanwhile is never replaced.
+        {"a file under the cached name meanwhile", [] { TheFakeKernel().othersCreate[kTemporary] = {kPackage, "another's"}; },
+         lines({"Can't restore cached package. Error: 183"})},
+        {"a write cut short", [] { TheFakeKernel().writeErrors[kTemporary] = 112; },
+         lines({"Can't restore cached package. Error: 112"})},
+        // The cache is whole again, as after an ordinary uninstall that fails.
+        {"an uninstall that fails for its own reason", [] { TheFakeMsi().products[0].installFailure = 1603; },
+         lines({kRestored, kOpened, kDescribed, kChanged, kCachePath, kNotRemoved})},
         {"another build alone", [] { std::erase(TheFakeKernel().folders[L"C:\\kit"], L"driver 7.msi"); },
          refusedAs({"No original package of this product in: C:\\kit"})},
-        {"no protection", [] { TheFakeKernel().securityDescriptorError = 1336; },
-         lines({"Can't copy original package. Error: 1336"})},
-        {"no folder", [] { TheFakeKernel().createErrors[kFolder] = 5; }, lines({"Can't copy original package. Error: 5"})},
-        {"a copy cut short", [] { TheFakeKernel().writeErrors[kFolder + L"\\NrvScannerDriver.msi"] = 112; },
-         lines({"Can't copy original package. Error: 112"})},
-        // What runs is what was checked: the original swapped for another build after the check.
-        {"the original swapped",
+        // Held before its codes are read: what is read is what is restored.
+        {"the original swapped before it is held",
          [] { TheFakeKernel().contentOnOpen[L"C:\\kit\\driver 7.msi"] = TheFakeKernel().files[L"C:\\kit\\new build.msi"]; },
-         lines({"Original package changed while copied: C:\\kit\\driver 7.msi"})},
-        // Another user's junction under the name: Windows makes its target.
-        {"a junction under the new name", [] { TheFakeKernel().junctions[kFolder] = L"C:\\Users\\u\\target"; },
-         lines({"Can't copy original package. Error: 4395"})},
-        {"the folder made elsewhere", [] { TheFakeKernel().finalPaths[kFolder] = L"C:\\Users\\u\\target"; },
-         lines({"Can't copy original package. Error: 4395"})},
-        {"the folder another user's", [] { TheFakeKernel().security[kFolder].owner = L"S-1-5-21-1-2-3-1107"; },
-         lines({"Can't copy original package. Error: 4395"})},
+         refusedAs({"Original package refused, another build: C:\\kit\\driver 7.msi, package code "
+                    "{B0000000-0000-4000-8000-000000000002}, installed {C0DEC0DE-0000-4000-8000-000000000001}",
+                    "No original package of this product in: C:\\kit"})},
         // Who may change the original decides, not what it holds.
         {"owned by a user", [] { original()->owner = L"S-1-5-21-1-2-3-1107"; }, refusedAs(othersCanChange)},
         {"Everyone may modify it", [] { allow(0x1301FF, L"S-1-1-0"); }, refusedAs(othersCanChange)},
@@ -547,10 +551,10 @@ TEST_F(ProductsTest, AProductWhoseCachedPackageIsGoneIsRemovedFromACopyOfItsOrig
         {"a domain user may change its DACL", [] { allow(WRITE_DAC, L"S-1-5-21-1-2-3-1107"); }, refusedAs(othersCanChange)},
         {"no DACL", [] { original()->hasDacl = false; }, refusedAs(othersCanChange)},
         {"an inherit-only entry for Users", [] { original()->dacl.push_back({0, INHERIT_ONLY_ACE | 3, GENERIC_ALL, L"S-1-5-32-545"}); },
-         lines({kOpened, kDescribed, kChanged, removed, kRemoved})},
+         lines(removed)},
         {"owned by the account that runs the program",
          [] { original()->owner = TheFakeKernel().processUser; allow(0x1F01FF, TheFakeKernel().processUser.c_str()); },
-         lines({kOpened, kDescribed, kChanged, removed, kRemoved})},
+         lines(removed)},
         // The installer runs a cached package that is there: no original then.
         {"the cached package there but unopenable",
          [] {
@@ -571,24 +575,117 @@ TEST_F(ProductsTest, AProductWhoseCachedPackageIsGoneIsRemovedFromACopyOfItsOrig
         EXPECT_EQ(Console(), Join(c.lines));
         EXPECT_EQ(TheFakeMsi().products.empty(), c.lines.back() == kRemoved);
         // The originals are only read, and held so that nobody writes them
-        // meanwhile; the copy made in a folder of its own for administrators,
-        // under a name of 32 hex digits, and both gone afterwards.
+        // meanwhile; the restore is renamed into place, never over a file,
+        // and leaves no temporary file.
         EXPECT_EQ(TheFakeMsi().packages[L"C:\\kit\\driver 7.msi"], package);
         for (const auto& call : FakeCallsStartingWith(L"MsiOpenDatabaseW(\"C:\\kit")) EXPECT_TRUE(call.ends_with(L", 0)"));
         for (const auto& call : FakeCallsStartingWith(L"CreateFileW(\"C:\\kit"))
             EXPECT_NE(call.find(L", 0x80000000, 0x1, 3, "), std::wstring::npos) << call;
-        const std::wregex made(LR"re(CreateDirectoryW\("C:\\windows\\Temp\\NrvDriverCleanup-[0-9A-F]{32}", )re"
-                               LR"re("D:P\(A;OICI;FA;;;SY\)\(A;OICI;FA;;;BA\)"\))re");
-        for (const auto& call : FakeCallsStartingWith(L"CreateDirectoryW")) EXPECT_TRUE(std::regex_match(call, made)) << call;
-        // A folder that is not the one made is neither written nor deleted.
-        const bool folderRefused = Console().find("Error: 4395") != std::string::npos;
-        if (folderRefused) {
-            EXPECT_TRUE(FakeCallsStartingWith(L"CreateFileW(\"" + kFolder + L"\\").empty());
-            EXPECT_TRUE(FakeCallsStartingWith(L"SetFileInformationByHandle").empty());
+        for (const auto& call : FakeCallsStartingWith(L"MoveFileExW")) EXPECT_TRUE(call.ends_with(L", 0x0)")) << call;
+        EXPECT_EQ(TheFakeKernel().files.count(kTemporary), 0u);
+        if (Console().find("Error: 161\n") != std::string::npos) { EXPECT_TRUE(FakeCallsStartingWith(L"CreateFileW(\"C:\\windows").empty()); }
+        if (Console().find("Error: 183\n") != std::string::npos) { EXPECT_EQ(TheFakeKernel().files[kPackage], "another's"); }
+        if (!TheFakeMsi().products.empty() && Console().find(kRestored) != std::string::npos) {
+            EXPECT_EQ(TheFakeMsi().packages[kPackage], Patched(package, true, true)) << "the restored cache stays, patched";
         }
-        EXPECT_EQ(TheFakeKernel().madeFolders.size(), folderRefused || std::string(c.what) == "the first name taken" ? 1u : 0u);
-        EXPECT_EQ(TheFakeKernel().files.size(), 5u) << "the originals and the installer log, no copy";
     }
+}
+
+// A restore stopped before any of its calls (a kill, a power cut) leaves
+// under the cached name nothing or the whole original, and the next run
+// finishes it.
+TEST_F(ProductsTest, ARestoreStoppedAnywhereIsFinishedByTheNextRun) {
+    std::size_t stops = 0;
+    for (bool stopped = true; stopped && !HasFailure();) {
+        SCOPED_TRACE(testing::Message() << "stopped at call " << stops + 1);
+        TearDown();
+        SetUp();
+        PlantProductWithoutCache();
+        const std::string original = TheFakeKernel().files[L"C:\\kit\\driver 7.msi"];
+        SetOriginalPackagesFolder(L"C:\\kit");
+        FakeStopAtCall(stops + 1);
+        try {
+            RemoveProduct(kPatched);
+            stopped = false;
+        } catch (const FakeRunStopped&) {
+            ++stops;
+        }
+        FakeEndProcess();
+        // The original as restored, or as patched and committed since.
+        const auto cached = TheFakeKernel().files.find(kPackage);
+        if (cached != TheFakeKernel().files.end()) {
+            EXPECT_TRUE(cached->second == original || TheFakeMsi().packages.count(kPackage) != 0) << cached->second;
+        }
+        RemoveProduct(kPatched);
+        EXPECT_TRUE(TheFakeMsi().products.empty());
+        EXPECT_EQ(TheFakeKernel().files.count(kTemporary), 0u);
+    }
+    EXPECT_GT(stops, 10u);
+}
+
+// A product whose cached package is there, and one of its patches whose
+// cached file is gone: its original among other patches in the folder.
+void PlantProductWithoutCachedPatch() {
+    FakeMsiInstallProduct(kRow2, kRow2, kPackage, Package(true, true));
+    TheFakeMsi().products[0].patches = {{L"{9A7C0001-0000-4000-8000-0000000000F1}", L"C:\\windows\\Installer\\7f.msp"}};
+    TheFakeKernel().folders[L"C:\\kit"].push_back(L"notes.msp");
+    TheFakeKernel().files[L"C:\\kit\\notes.msp"] = "not a patch";
+    FakeMsiPackage patch;
+    patch.patch = true;
+    for (const auto& [name, code] : {std::pair{L"other.msp", L"{9A7C0002-0000-4000-8000-0000000000F2}"},
+                                     {L"fix 1.msp", L"{9A7C0001-0000-4000-8000-0000000000F1}"}}) {
+        patch.packageCode = code + std::wstring(L"{9A7C0000-0000-4000-8000-0000000000F0}");  // and one it made obsolete
+        FakePlaceOriginalPackage(L"C:\\kit", name, patch);
+    }
+}
+
+TEST_F(ProductsTest, ACachedPatchThatIsGoneIsNamedAndRestored) {
+    const std::string missing = "Cached patch missing: {9A7C0001-0000-4000-8000-0000000000F1}";
+    const std::string none = "No original of this patch in: C:\\kit";
+    struct Case {
+        const char* what;
+        const wchar_t* folder;
+        void (*script)();
+        std::vector<std::string> search;  // the lines after the missing patch's
+    };
+    const Case cases[] = {
+        {"no folder", L"", [] {}, {}},
+        {"others can change it", L"C:\\kit",
+         [] { TheFakeKernel().security[L"C:\\kit\\fix 1.msp"].dacl.push_back({0, 0, FILE_WRITE_DATA, L"S-1-5-32-545"}); },
+         {"Original package refused, others can change it: C:\\kit\\fix 1.msp", none}},
+        {"none matches", L"C:\\kit", [] { std::erase(TheFakeKernel().folders[L"C:\\kit"], L"fix 1.msp"); }, {none}},
+        {"its original", L"C:\\kit", [] {}, {"Original package: C:\\kit\\fix 1.msp"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        PlantProductWithoutCachedPatch();
+        c.script();
+        SetOriginalPackagesFolder(c.folder);
+        TakeInventory();
+        const std::string inventory = Console();
+        EXPECT_EQ(inventory, Join({"Driver product: {5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}, Nerovan Scanner Driver, version 3.2.0",
+                                   missing}) +
+                                 Join(c.search) + "NRV-CHECK: FOUND products=1 mark=0 nodes=0 packages=0\n");
+        // The cleanup says the same, restores the original, then removes the product as usual.
+        RemoveProduct(kPatched);
+        const bool restored = !c.search.empty() && c.search.back().starts_with("Original package: ");
+        std::vector<std::string> removal{kFound};
+        if (*c.folder != L'\0') removal.push_back(missing);
+        removal.insert(removal.end(), c.search.begin(), c.search.end());
+        if (restored) removal.push_back("Cached patch restored from: C:\\kit\\fix 1.msp");
+        removal.insert(removal.end(), {kOpened, kDescribed, kChanged, kCachePath,
+                                       restored ? kRemoved : "Can't remove driver product package. Error: 1612"});
+        EXPECT_EQ(Console().substr(inventory.size()), Join(removal));
+    }
+    // Every context the installer lists the product in, applied patches only;
+    // the product's context (per machine: no user) to read the cached file.
+    EXPECT_EQ(FakeCallsStartingWith(L"MsiEnumPatchesExW").front(),
+              L"MsiEnumPatchesExW(\"{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}\", null, 7, 1, 0)");
+    EXPECT_EQ(FakeCallsStartingWith(L"MsiGetPatchInfoExW").front(),
+              L"MsiGetPatchInfoExW(\"{9A7C0001-0000-4000-8000-0000000000F1}\", \"{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}\", "
+              L"null, 4, \"LocalPackage\", 256)");
 }
 
 }  // namespace

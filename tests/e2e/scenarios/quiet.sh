@@ -17,7 +17,12 @@
 #  - a product whose package schedules a restart: 3010; its installer log,
 #    in a /logdir: reached through a link, is handed over by its real path;
 #  - a product whose cached package is missing stays: 1603, unless the
-#    folder of /packages: holds its original (another build is refused);
+#    folder of /packages: holds its original (another build is refused): then
+#    the original is restored under the cached package's registered name in
+#    C:\windows\Installer and every uninstall runs from there; nothing is
+#    made in C:\windows\temp; a product whose uninstall then fails for a
+#    reason of its own keeps its restored cache, which /check no longer
+#    calls missing;
 #  - a log folder that does not exist: -1, no file;
 #  - the plain run and /check write no event.
 # Under Wine the shell sees the low byte: 3010 is 194, 1603 is 67, -1 is 255.
@@ -164,8 +169,15 @@ e2e_expect_eq "restart: run log" "$(log_lines "$log" | tail -n +3)" "$(printf '%
     "" "Check registry entries" "Registry mark found" "$(tr -d '\r' <<<"$E2E_CLEAN_DEVICES")" \
     "" "Shared driver package kept: oem22.inf" "NRV-CHECK: CLEAN" "Exit code: 3010")"
 
-# A product whose cached package is missing stays installed: 1603.
-e2e_wine msiexec /i "$(windows_path "$packages/plain.msi")" /qn || e2e_fail "installing plain.msi failed"
+# A product whose cached package is missing stays installed: 1603. Its
+# package fails its own uninstall while NRV_E2E_STOP=1 is in the environment
+# (an error custom action the cleanup leaves alone; Windows Installer
+# conditions read the environment as %NAME).
+cp "$packages/plain.msi" "$E2E_WORK/tools.msi"
+msibuild "$E2E_WORK/tools.msi" \
+    -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Target\`) VALUES ('StopRemoval', 19, 'Stopped by the test.')" \
+    -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('StopRemoval', 'REMOVE=\"ALL\" AND %NRV_E2E_STOP=\"1\"', 1460)"
+e2e_wine msiexec /i "$(windows_path "$E2E_WORK/tools.msi")" /qn || e2e_fail "installing tools.msi failed"
 e2e_wait
 rm -f "$(e2e_unix_path 'C:\windows\Installer')"/*.msi
 e2e_run '' "$E2E_WORK/nocache" /quiet
@@ -218,9 +230,14 @@ e2e_expect_eq "originals, /check: what it says of them" "$(tr -d '\r' <"$E2E_CON
     "$refused" "No original package of this product in: $(windows_path "$kit")")"
 # Another build and an original others can change are refused: those
 # products stay, the other goes.
+temp_before=$(ls -A "$(e2e_unix_path 'C:\windows\temp')")
+# Each uninstall from the cached package's registered name, none elsewhere.
+cache_paths() { grep -a '^Driver product package cache path: ' "$1" | tr -d '\r' | grep -cvE ': C:\\windows\\Installer\\[0-9a-f]+\.msi$' || true; }
+restored() { grep -a '^Cached package restored from: ' "$1" | tr -d '\r' | sed 's/^.*\\//' | LC_ALL=C sort | xargs; }
 e2e_run '' "$E2E_WORK/kit1" /quiet "/packages:$(windows_path "$kit")\\"
 e2e_expect_eq "originals, refused: exit code (1603)" "$E2E_RC" 67
 log=$(e2e_run_log "$E2E_WORK/kit1")
+e2e_expect_eq "originals, refused: restored, uninstalls elsewhere" "$(restored "$log") $(cache_paths "$log")" "driver.msi 0"
 e2e_expect_eq "originals, refused: the products left" "$(log_lines "$log" | tail -n 9 | head -n 6 |
     sed 's/, installed {.*}$/, installed/')" "$(printf '%s\n' \
     "Driver product: $TWIN_A, Nerovan Scanner Driver USB2, version 1.0.0, cached package missing" \
@@ -228,16 +245,34 @@ e2e_expect_eq "originals, refused: the products left" "$(log_lines "$log" | tail
     "No original package of this product in: $(windows_path "$kit")" \
     "Driver product: $PLAIN, Nerovan Scanner Tools, version 1.0.0, cached package missing" "$refused" \
     "No original package of this product in: $(windows_path "$kit")")"
-# With its own build beside it, the other original mended, and the log
-# folder first: clean.
-cp "$packages/plain.msi" "$kit/tools.msi"
+# With its own build beside it and the other original mended: both
+# restored; the tools' uninstall fails for its own reason (1603) and its
+# cache stays whole, no longer missing.
+cp "$E2E_WORK/tools.msi" "$kit/tools.msi"
+chmod 644 "$kit/tools.msi"
 chmod o-w "$kit/usb2.msi"
-mkdir -p "$E2E_WORK/kit2"
-e2e_run '' "$E2E_WORK/kit2" "/logdir:$(windows_path "$E2E_WORK/kit2")\\" /quiet "/packages:$(windows_path "$kit")\\"
+NRV_E2E_STOP=1 e2e_run '' "$E2E_WORK/kit2" /quiet "/packages:$(windows_path "$kit")\\"
+e2e_expect_eq "originals, an uninstall that fails: exit code (1603)" "$E2E_RC" 67
+log=$(e2e_run_log "$E2E_WORK/kit2")
+e2e_expect_eq "originals, an uninstall that fails: restored, uninstalls elsewhere" "$(restored "$log") $(cache_paths "$log")" \
+    "tools.msi usb2.msi 0"
+e2e_expect_eq "originals, an uninstall that fails: the product left" "$(log_lines "$log" | tail -n 4 | head -n 1)" \
+    "Driver product: $PLAIN, Nerovan Scanner Tools, version 1.0.0"
+cached=("$(e2e_unix_path 'C:\windows\Installer')"/*.msi)
+((${#cached[@]} == 1)) && cmp -s "${cached[0]}" "$kit/tools.msi" && e2e_pass "originals, an uninstall that fails: its cache kept" ||
+    e2e_fail "originals, an uninstall that fails: cached packages: ${cached[*]}"
+e2e_run '' "$E2E_WORK/check-kept" /check
+e2e_expect_eq "originals, an uninstall that fails: /check" "$(tr -d '\r' <"$E2E_CONSOLE" | grep '^Driver product')" \
+    "Driver product: $PLAIN, Nerovan Scanner Tools, version 1.0.0"
+# Then, the log folder first: clean.
+mkdir -p "$E2E_WORK/kit3"
+e2e_run '' "$E2E_WORK/kit3" "/logdir:$(windows_path "$E2E_WORK/kit3")\\" /quiet "/packages:$(windows_path "$kit")\\"
 e2e_expect_eq "originals: exit code" "$E2E_RC" 0
-e2e_expect_eq "originals: the end of the run log" "$(log_lines "$(e2e_run_log "$E2E_WORK/kit2")" | tail -n 2)" "$(printf '%s\n' "NRV-CHECK: CLEAN" "Exit code: 0")"
+log=$(e2e_run_log "$E2E_WORK/kit3")
+e2e_expect_eq "originals: the end of the run log" "$(log_lines "$log" | tail -n 2)" "$(printf '%s\n' "NRV-CHECK: CLEAN" "Exit code: 0")"
+e2e_expect_eq "originals: nothing restored, uninstalls elsewhere" "$(restored "$log") $(cache_paths "$log")" " 0"
 e2e_expect_eq "originals: the folder unchanged" "$(sums | grep -v ' tools.msi$')" "$kit_sums"
-e2e_expect_eq "originals: no copy left" "$(ls "$(e2e_unix_path 'C:\windows\temp')" | grep -ci nrvdrivercleanup || true)" 0
+e2e_expect_eq "originals: nothing made in C:\windows\temp" "$(ls -A "$(e2e_unix_path 'C:\windows\temp')")" "$temp_before"
 
 # A log folder that does not exist: the run does not start.
 e2e_snapshot >"$E2E_WORK/before.txt"
