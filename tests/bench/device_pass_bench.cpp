@@ -16,6 +16,7 @@
 namespace {
 
 constexpr const wchar_t* kHardwareId = L"USB\\VID_7F3A&PID_0031";
+constexpr const wchar_t* kHardwareIds[] = {kHardwareId, nullptr};
 
 struct Discard : std::streambuf {
     int overflow(int c) override { return c; }
@@ -61,7 +62,7 @@ void DevicePass(benchmark::State& state) {
     const long plantedPeak = PeakResidentKiB();
     for (auto _ : state) {
         InfNameSet infNames;
-        RemoveDevicesByHardwareId(kHardwareId, infNames);
+        RemoveScannerDevices(kHardwareIds, infNames);
         RemoveDriverPackages(infNames);
         benchmark::DoNotOptimize(infNames.size());
         state.PauseTiming();
