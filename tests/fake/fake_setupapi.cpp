@@ -1,6 +1,7 @@
 #include "fake/fake_setupapi.h"
 
 #include <cstring>
+#include <unordered_map>
 
 #include "fake/fake_kernel.h"
 #include "platform/ascii_case.h"
@@ -22,10 +23,16 @@ struct OpenSet {
     DWORD installFlags = 0;
 };
 
+// A node by its instance id, ignoring ASCII case: script name and index.
+using NodesById = std::unordered_map<std::wstring, std::vector<std::pair<std::wstring, std::size_t>>>;
+
 struct SetupApiModel {
     FakeSetupApi script;
     std::map<std::uintptr_t, OpenSet> openSets;  // by handle value
     std::uintptr_t nextSet = 1;
+    // Made again with each empty list, for the opens into it that follow
+    // (a scan per open would make the benchmark's pass quadratic).
+    NodesById nodesById;
 };
 
 // An open INF file: its path and, by number, the sections a context names.
@@ -55,6 +62,13 @@ const std::vector<FakeInfLine>* ContextLines(const INFCONTEXT* context) {
     for (const auto& [name, lines] : sections)
         if (LowerAscii(name) == open->second.sectionNames[context->Section]) return &lines;
     return nullptr;
+}
+
+// The script under the name, or none (an empty one), without adding it.
+const FakeDeviceSetScript& ScriptOf(const std::wstring& name) {
+    static const FakeDeviceSetScript none;
+    const auto script = setupapi.script.hardwareIds.find(name);
+    return script == setupapi.script.hardwareIds.end() ? none : script->second;
 }
 
 std::uintptr_t SetNumber(HDEVINFO set) { return reinterpret_cast<std::uintptr_t>(set) >> 4; }
@@ -115,7 +129,7 @@ HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND par
                    L", " + FakeQuoted(enumerator) + L", " + (parent == nullptr ? L"null" : L"window") +
                    L", " + std::to_wstring(flags) + L")");
     const std::wstring name = enumerator == nullptr ? L"" : enumerator;
-    const FakeDeviceSetScript& script = setupapi.script.hardwareIds[name];
+    const FakeDeviceSetScript& script = ScriptOf(name);
     if (script.createError != 0 || FakeFailure() != 0)
         return Fail(FakeFailure() != 0 ? FakeFailure() : script.createError, INVALID_HANDLE_VALUE);
     OpenSet open{name, {}};
@@ -139,6 +153,10 @@ HDEVINFO SetupDiCreateDeviceInfoList(const GUID* classGuid, HWND parent) {
                    (classGuid == nullptr ? std::wstring(L"null") : FakeGuidText(*classGuid)) + L", " +
                    (parent == nullptr ? L"null" : L"window") + L")");
     if (const DWORD failure = FakeFailure()) return Fail(failure, INVALID_HANDLE_VALUE);
+    setupapi.nodesById.clear();
+    for (const auto& [scriptName, script] : setupapi.script.hardwareIds)
+        for (std::size_t i = 0; i < script.nodes.size(); ++i)
+            setupapi.nodesById[LowerAscii(script.nodes[i].instanceId.value)].emplace_back(scriptName, i);
     const std::uintptr_t number = setupapi.nextSet++;
     setupapi.openSets[number] = OpenSet{};
     FakeHandleOpened("devinfo-set");
@@ -146,7 +164,8 @@ HDEVINFO SetupDiCreateDeviceInfoList(const GUID* classGuid, HWND parent) {
 }
 
 // Adds the node not removed with that instance id (compared ignoring ASCII
-// case) to the set.
+// case) to the set: one of the nodes there were when the last empty list was
+// made.
 BOOL SetupDiOpenDeviceInfoW(HDEVINFO deviceInfoSet, PCWSTR deviceInstanceId, HWND parent, DWORD openFlags,
                             PSP_DEVINFO_DATA deviceInfoData) {
     FakeRecordCall(!FakeCalls().recording ? std::wstring(L"SetupDiOpenDeviceInfoW")
@@ -160,11 +179,11 @@ BOOL SetupDiOpenDeviceInfoW(HDEVINFO deviceInfoSet, PCWSTR deviceInstanceId, HWN
     if (open == nullptr) return Fail(kErrorInvalidHandle);
     if (deviceInfoData != nullptr && deviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA))
         return Fail(kErrorInvalidUserBuffer);
-    const std::wstring wanted = LowerAscii(deviceInstanceId);
-    for (const auto& [scriptName, script] : setupapi.script.hardwareIds)
-        for (std::size_t i = 0; i < script.nodes.size(); ++i) {
-            const FakeDeviceNode& node = script.nodes[i];
-            if (node.removed || LowerAscii(node.instanceId.value) != wanted) continue;
+    const auto candidates = setupapi.nodesById.find(LowerAscii(deviceInstanceId));
+    if (candidates != setupapi.nodesById.end())
+        for (const auto& [scriptName, i] : candidates->second) {
+            const FakeDeviceNode& node = setupapi.script.hardwareIds[scriptName].nodes[i];
+            if (node.removed) continue;
             open->nodes.emplace_back(scriptName, i);
             if (deviceInfoData != nullptr) {
                 deviceInfoData->ClassGuid = node.classGuid;
@@ -187,7 +206,7 @@ BOOL SetupDiEnumDeviceInfo(HDEVINFO deviceInfoSet, DWORD memberIndex,
     OpenSet* open = FindSet(deviceInfoSet);
     if (open == nullptr) return Fail(kErrorInvalidHandle);
     if (deviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA)) return Fail(kErrorInvalidUserBuffer);
-    if (memberIndex >= open->nodes.size()) return Fail(setupapi.script.hardwareIds[open->enumerator].endError);
+    if (memberIndex >= open->nodes.size()) return Fail(ScriptOf(open->enumerator).endError);
     const auto& [scriptName, index] = open->nodes[memberIndex];
     const FakeDeviceNode& node = setupapi.script.hardwareIds[scriptName].nodes[index];
     deviceInfoData->ClassGuid = node.classGuid;
