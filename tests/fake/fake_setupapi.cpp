@@ -15,16 +15,17 @@ constexpr DWORD kErrorInvalidUserBuffer = 1784;
 constexpr DWORD kErrorNoSuchDevinst = 0xE000020B;
 
 // An open device information set: the enumerator it was made for ("" for
-// an empty list), the nodes it holds (script name and index), fixed when it
-// was made or opened into it, and its own install parameters' flags.
+// an empty list), the script's nodes it holds, fixed when it was made or
+// opened into it (no script changes while a set is open), and its own
+// install parameters' flags.
 struct OpenSet {
     std::wstring enumerator;
-    std::vector<std::pair<std::wstring, std::size_t>> nodes;
+    std::vector<FakeDeviceNode*> nodes;
     DWORD installFlags = 0;
 };
 
-// A node by its instance id, ignoring ASCII case: script name and index.
-using NodesById = std::unordered_map<std::wstring, std::vector<std::pair<std::wstring, std::size_t>>>;
+// The nodes by instance id, ignoring ASCII case.
+using NodesById = std::unordered_map<std::wstring, std::vector<FakeDeviceNode*>>;
 
 struct SetupApiModel {
     FakeSetupApi script;
@@ -94,8 +95,7 @@ FakeDeviceNode* FindNode(HDEVINFO set, const SP_DEVINFO_DATA* device) {
     if (open == nullptr || device == nullptr || device->cbSize != sizeof(SP_DEVINFO_DATA) ||
         device->Reserved == 0 || device->Reserved > open->nodes.size())
         return nullptr;
-    const auto& [script, index] = open->nodes[device->Reserved - 1];
-    return &setupapi.script.hardwareIds[script].nodes[index];
+    return open->nodes[device->Reserved - 1];
 }
 
 std::wstring NodeName(const SP_DEVINFO_DATA* device) {
@@ -135,12 +135,11 @@ HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND par
     OpenSet open{name, {}};
     const bool presentOnly = (flags & DIGCF_PRESENT) != 0;
     const std::wstring below = LowerAscii(name) + L"\\";
-    for (const auto& [scriptName, nodes] : setupapi.script.hardwareIds) {
+    for (auto& [scriptName, nodes] : setupapi.script.hardwareIds) {
         const std::wstring key = LowerAscii(scriptName);
         if (key != LowerAscii(name) && !key.starts_with(below)) continue;
-        for (std::size_t i = 0; i < nodes.nodes.size(); ++i)
-            if (!nodes.nodes[i].removed && (!presentOnly || nodes.nodes[i].attached))
-                open.nodes.emplace_back(scriptName, i);
+        for (FakeDeviceNode& node : nodes.nodes)
+            if (!node.removed && (!presentOnly || node.attached)) open.nodes.push_back(&node);
     }
     const std::uintptr_t number = setupapi.nextSet++;
     setupapi.openSets[number] = open;
@@ -154,9 +153,8 @@ HDEVINFO SetupDiCreateDeviceInfoList(const GUID* classGuid, HWND parent) {
                    (parent == nullptr ? L"null" : L"window") + L")");
     if (const DWORD failure = FakeFailure()) return Fail(failure, INVALID_HANDLE_VALUE);
     setupapi.nodesById.clear();
-    for (const auto& [scriptName, script] : setupapi.script.hardwareIds)
-        for (std::size_t i = 0; i < script.nodes.size(); ++i)
-            setupapi.nodesById[LowerAscii(script.nodes[i].instanceId.value)].emplace_back(scriptName, i);
+    for (auto& [scriptName, script] : setupapi.script.hardwareIds)
+        for (FakeDeviceNode& node : script.nodes) setupapi.nodesById[LowerAscii(node.instanceId.value)].push_back(&node);
     const std::uintptr_t number = setupapi.nextSet++;
     setupapi.openSets[number] = OpenSet{};
     FakeHandleOpened("devinfo-set");
@@ -181,13 +179,12 @@ BOOL SetupDiOpenDeviceInfoW(HDEVINFO deviceInfoSet, PCWSTR deviceInstanceId, HWN
         return Fail(kErrorInvalidUserBuffer);
     const auto candidates = setupapi.nodesById.find(LowerAscii(deviceInstanceId));
     if (candidates != setupapi.nodesById.end())
-        for (const auto& [scriptName, i] : candidates->second) {
-            const FakeDeviceNode& node = setupapi.script.hardwareIds[scriptName].nodes[i];
-            if (node.removed) continue;
-            open->nodes.emplace_back(scriptName, i);
+        for (FakeDeviceNode* node : candidates->second) {
+            if (node->removed) continue;
+            open->nodes.push_back(node);
             if (deviceInfoData != nullptr) {
-                deviceInfoData->ClassGuid = node.classGuid;
-                deviceInfoData->DevInst = node.devInst;
+                deviceInfoData->ClassGuid = node->classGuid;
+                deviceInfoData->DevInst = node->devInst;
                 deviceInfoData->Reserved = open->nodes.size();
             }
             return TRUE;
@@ -207,8 +204,7 @@ BOOL SetupDiEnumDeviceInfo(HDEVINFO deviceInfoSet, DWORD memberIndex,
     if (open == nullptr) return Fail(kErrorInvalidHandle);
     if (deviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA)) return Fail(kErrorInvalidUserBuffer);
     if (memberIndex >= open->nodes.size()) return Fail(ScriptOf(open->enumerator).endError);
-    const auto& [scriptName, index] = open->nodes[memberIndex];
-    const FakeDeviceNode& node = setupapi.script.hardwareIds[scriptName].nodes[index];
+    const FakeDeviceNode& node = *open->nodes[memberIndex];
     deviceInfoData->ClassGuid = node.classGuid;
     deviceInfoData->DevInst = node.devInst;
     deviceInfoData->Reserved = memberIndex + 1;
