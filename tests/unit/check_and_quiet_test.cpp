@@ -205,6 +205,7 @@ void PlantScannerMachine() {
 std::string Line(const char* label, const std::string& rest = "") { return label + rest + "\n"; }
 
 const std::string kIncomplete = Line(kIncompleteVerdict);
+const std::string kWaits = ", its removal finishes when the computer restarts";
 
 const std::string kScannerInventory =
     Line(kProductLabel, "{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}, Nerovan Scanner Driver, version 3.2.0") +
@@ -279,18 +280,13 @@ TEST_F(CheckAndQuietTest, CheckOnACleanMachineAndWhenAQueryFails) {
                 "Can't get device inf file path. Error: 5"}) +
              Line(kNodeLabel, "USB\\VID_7F3A&PID_0047\\SN9, attached: no, inf: none, version: 1") + kIncomplete,
          2},
-        {"removals waiting for the restart, as their status shows", [] {
+        {"nodes waiting for the restart by their status alone", [] {
              auto& nodes = TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0064"].nodes;
-             nodes = {Node(L"USB\\VID_7F3A&PID_0064\\1", L"oem1.inf", L"1", true), Node(L"USB\\VID_7F3A&PID_0064\\2", L"", L"", true)};
-             nodes[0].devInst = 1;
-             nodes[0].problem = CM_PROB_NEED_RESTART;
-             nodes[1].devInst = 2;
-             nodes[1].status = DN_NEED_RESTART;
+             nodes = {Node(L"USB\\VID_7F3A&PID_0064\\1", L"", L"", true), Node(L"USB\\VID_7F3A&PID_0064\\2", L"", L"", true)};
+             nodes[0].problem = CM_PROB_NEED_RESTART, nodes[1].devInst = 1, nodes[1].status = DN_NEED_RESTART;
          },
-         Line(kNodeLabel, "USB\\VID_7F3A&PID_0064\\1, its removal finishes when the computer restarts") +
-             Line(kNodeLabel, "USB\\VID_7F3A&PID_0064\\2, its removal finishes when the computer restarts") +
-             Line(kCleanVerdict),
-         0},
+         Line(kNodeLabel, "USB\\VID_7F3A&PID_0064\\1" + kWaits) + Line(kNodeLabel, "USB\\VID_7F3A&PID_0064\\2" + kWaits) +
+             Line(kCleanVerdict), 0},
         {"INF folder unlistable", [] { TheFakeKernel().listError = 5; },
          Lines({"Can't list driver packages. Error: 5"}) + kIncomplete, 2},
         {"INF folder listing broken off", [] {
@@ -392,21 +388,17 @@ TEST_F(CheckAndQuietTest, QuietRemovesWithoutAskingAlsoThePackagesNoDeviceNamesT
     EXPECT_TRUE(TheFakeSetupApi().infFiles.count(L"C:\\windows\\inf\\oem3.inf")) << "foreign: kept";
 }
 
-// A function of a composite scanner on the scanner's package oem50.inf,
-// whose removal asks for a restart (in the node's install parameters, or in
-// the set's) and leaves the node with that problem and status.
-void PlantNodeLeftForRestart(bool flagOnSet, DWORD problem, DWORD status) {
+// A composite scanner's function on its package oem50.inf, whose removal
+// asks for a restart (in the node's install parameters, or the set's) and
+// leaves the node with no problem, this status.
+void PlantNodeLeftForRestart(bool flagOnSet, DWORD status, bool waits = true) {
     FakeStoreInf(L"oem50.inf", FakeInfOf({{L"Models", {FakeModel(L"USB\\VID_7F3A&PID_0042&MI_00")}}}));
     auto& node = TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0042&MI_00"].nodes.emplace_back(
         Node(L"USB\\VID_7F3A&PID_0042&MI_00\\7&1", L"oem50.inf", L"3.2", true));
-    node.removalWaitsForRestart = true;
-    node.restartFlagOnSet = flagOnSet;
-    node.problemWhileWaiting = problem;
-    node.status = status;
+    node.removalWaitsForRestart = waits, node.restartFlagOnSet = flagOnSet, node.problemWhileWaiting = 0, node.status = status;
 }
 
-const std::string kNodeLeftForRestart =
-    Line(kNodeLabel, "USB\\VID_7F3A&PID_0042&MI_00\\7&1, its removal finishes when the computer restarts");
+const std::string kNodeLeftForRestart = Line(kNodeLabel, "USB\\VID_7F3A&PID_0042&MI_00\\7&1" + kWaits);
 
 TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
     struct Case {
@@ -433,22 +425,17 @@ TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
              node.infPath.error = 1168;
          },
          3010, Line(kCleanVerdict)},
-        {"a removal that asked for a restart, the node then showing DN_NEED_RESTART only", [] {
-             PlantNodeLeftForRestart(false, 0, DN_NEED_RESTART);
-         },
-         3010, kNodeLeftForRestart + Line(kCleanVerdict)},
-        {"a removal that asked for a restart in the set's parameters alone, no status showing it", [] {
-             PlantNodeLeftForRestart(true, 0, 0);
-         },
-         3010, kNodeLeftForRestart + Line(kCleanVerdict)},
+        {"a removal that asked for a restart, the node then showing DN_NEED_RESTART only",
+         [] { PlantNodeLeftForRestart(false, DN_NEED_RESTART); }, 3010, kNodeLeftForRestart + Line(kCleanVerdict)},
+        {"a removal that asked for a restart in the set's parameters alone, no status showing it",
+         [] { PlantNodeLeftForRestart(true, 0); }, 3010, kNodeLeftForRestart + Line(kCleanVerdict)},
         {"a package the store keeps for a node left for the restart", [] {
-             PlantNodeLeftForRestart(false, 0, 0);
+             PlantNodeLeftForRestart(false, 0);
              TheFakeSetupApi().uninstallErrors[L"oem50.inf"] = ERROR_INF_IN_USE_BY_DEVICES;
          },
          3010, kNodeLeftForRestart + Line(kPackageAfterRestartLabel, "oem50.inf") + Line(kCleanVerdict)},
         {"a package the store keeps with no node left for the restart", [] {
-             PlantNodeLeftForRestart(false, 0, 0);
-             TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0042&MI_00"].nodes[0].removalWaitsForRestart = false;
+             PlantNodeLeftForRestart(false, 0, false);
              TheFakeSetupApi().uninstallErrors[L"oem50.inf"] = ERROR_INF_IN_USE_BY_DEVICES;
          },
          1603, Line(kPackageWithoutDeviceLabel, "oem50.inf") + Line(kFoundVerdictLabel, "0 mark=0 nodes=0 packages=1"),
