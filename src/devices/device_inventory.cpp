@@ -5,83 +5,74 @@
 
 #include "devices/device_queries.h"
 #include "devices/oem_inf_name.h"
+#include "devices/scanner_nodes.h"
 #include "devices/scanner_packages.h"
+#include "platform/ascii_case.h"
 #include "platform/buffer_text.h"
+#include "report/run_outcome.h"
 
 namespace {
 
-// The instance id, or "" when it cannot be read (noted).
-std::wstring InstanceId(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, Inventory& inventory) {
-    DeviceText text;
-    if (SetupDiGetDeviceInstanceIdW(deviceSet, &device, text, kDeviceTextLength, nullptr))
-        return TextInBuffer(text);
-    NoteUnread(inventory, InventoryPart::Nodes, {"Can't get device instance id", GetLastError()});
-    return {};
+// Notes what went wrong while the nodes were selected.
+void NoteSelectionFailures(const ScannerNodes& found, Inventory& inventory) {
+    if (found.createError) NoteUnread(inventory, InventoryPart::Nodes, {kCantCreateDeviceSet, *found.createError});
+    for (const DWORD error : found.unreadIds)
+        NoteUnread(inventory, InventoryPart::Nodes, {"Can't get device instance id", error});
+    if (found.enumerationError)
+        NoteUnread(inventory, InventoryPart::Nodes, {kCantEnumerateDeviceSet, *found.enumerationError});
 }
 
-// Makes the set as MakeDeviceSet does, noting a failure.
-DeviceSet ReadDeviceSet(const wchar_t* hardwareId, DWORD flags, Inventory& inventory) {
-    DeviceSet set;
-    if (const auto error = MakeDeviceSet(hardwareId, flags, set))
-        NoteUnread(inventory, InventoryPart::Nodes, {kCantCreateDeviceSet, *error});
-    return set;
-}
-
-// Calls visit for each member as ForEachMember does, noting a failure.
-template <typename Visit>
-void ReadEachMember(HDEVINFO deviceSet, Inventory& inventory, Visit visit) {
-    if (const auto error = ForEachMember(deviceSet, visit))
-        NoteUnread(inventory, InventoryPart::Nodes, {kCantEnumerateDeviceSet, *error});
-}
-
-std::set<std::wstring> AttachedInstanceIds(const wchar_t* hardwareId, Inventory& inventory) {
-    std::set<std::wstring> ids;
-    const DeviceSet present = ReadDeviceSet(hardwareId, DIGCF_PRESENT, inventory);
-    if (present == nullptr) return ids;
-    ReadEachMember(present.get(), inventory, [&](SP_DEVINFO_DATA& device) {
-        ids.insert(InstanceId(present.get(), device, inventory));
-    });
-    return ids;
-}
-
-// Whether Windows keeps the node only until the restart: its removal is
-// done but a driver could not be stopped (DN_WILL_BE_REMOVED, or problem 21,
-// "Windows is removing this device"). A failing query tells nothing; a node
-// of a device not attached has no status to give.
-bool RemovalAwaitsRestart(const SP_DEVINFO_DATA& device) {
+// Whether Windows keeps the node only until the restart: this run's removal
+// of it asked for one (NodeLeftForRestart), or its status says so. No page
+// says which status a node keeps while its removal waits: its removal is done
+// but a driver could not be stopped (DN_WILL_BE_REMOVED, problem 21 "Windows
+// is removing this device"), or it needs the restart (DN_NEED_RESTART,
+// problem 14). A failing query tells nothing; a node of a device not
+// attached has no status to give.
+bool RemovalAwaitsRestart(const ScannerNode& node) {
+    if (NodeLeftForRestart(node.instanceId)) return true;
     ULONG status = 0;
     ULONG problem = 0;
-    if (CM_Get_DevNode_Status(&status, &problem, device.DevInst, 0) != CR_SUCCESS) return false;
-    return (status & DN_WILL_BE_REMOVED) != 0 ||
-           ((status & DN_HAS_PROBLEM) != 0 && problem == CM_PROB_WILL_BE_REMOVED);
+    if (CM_Get_DevNode_Status(&status, &problem, node.device.DevInst, 0) != CR_SUCCESS) return false;
+    if ((status & (DN_WILL_BE_REMOVED | DN_NEED_RESTART)) != 0) return true;
+    return (status & DN_HAS_PROBLEM) != 0 && (problem == CM_PROB_WILL_BE_REMOVED || problem == CM_PROB_NEED_RESTART);
+}
+
+void ListNode(HDEVINFO deviceSet, ScannerNode& found, const std::set<std::wstring>& attached, Inventory& inventory) {
+    NodeFact node;
+    node.instanceId = found.instanceId;
+    if (RemovalAwaitsRestart(found)) {
+        node.removalAwaitsRestart = true;
+        inventory.nodes.push_back(std::move(node));
+        return;
+    }
+    node.attached = attached.count(LowerAscii(node.instanceId)) != 0;
+    DeviceText text;
+    if (ReadProperty(deviceSet, found.device, kDriverInfPathKey, text)) {
+        node.inf = TextInBuffer(text);
+    } else if (const DWORD error = GetLastError(); error != ERROR_NOT_FOUND) {
+        // A node without a driver has none.
+        NoteUnread(inventory, InventoryPart::Nodes, {"Can't get device inf file path", error});
+    }
+    if (ReadProperty(deviceSet, found.device, kDriverVersionKey, text)) node.version = TextInBuffer(text);
+    inventory.nodes.push_back(std::move(node));
 }
 
 }  // namespace
 
-void ListDeviceNodes(const wchar_t* hardwareId, Inventory& inventory) {
-    const DeviceSet all = ReadDeviceSet(hardwareId, 0, inventory);
-    if (all == nullptr) return;
-    const std::set<std::wstring> attached = AttachedInstanceIds(hardwareId, inventory);
-
-    ReadEachMember(all.get(), inventory, [&](SP_DEVINFO_DATA& device) {
-        NodeFact node;
-        node.instanceId = InstanceId(all.get(), device, inventory);
-        if (RemovalAwaitsRestart(device)) {
-            node.removalAwaitsRestart = true;
-            inventory.nodes.push_back(std::move(node));
-            return;
-        }
-        node.attached = !node.instanceId.empty() && attached.count(node.instanceId) != 0;
-        DeviceText text;
-        if (ReadProperty(all.get(), device, kDriverInfPathKey, text)) {
-            node.inf = TextInBuffer(text);
-        } else if (const DWORD error = GetLastError(); error != ERROR_NOT_FOUND) {
-            // A node without a driver has none.
-            NoteUnread(inventory, InventoryPart::Nodes, {"Can't get device inf file path", error});
-        }
-        if (ReadProperty(all.get(), device, kDriverVersionKey, text)) node.version = TextInBuffer(text);
-        inventory.nodes.push_back(std::move(node));
-    });
+void ListDeviceNodes(const wchar_t* const* hardwareIds, Inventory& inventory) {
+    ScannerNodes all = SelectScannerNodes(hardwareIds, 0);
+    NoteSelectionFailures(all, inventory);
+    if (all.set == nullptr) return;
+    std::set<std::wstring> attached;  // instance ids, lower case
+    {
+        const ScannerNodes present = SelectScannerNodes(hardwareIds, DIGCF_PRESENT);
+        NoteSelectionFailures(present, inventory);
+        for (const auto& nodes : present.byId)
+            for (const ScannerNode& node : nodes) attached.insert(LowerAscii(node.instanceId));
+    }
+    for (auto& nodes : all.byId)
+        for (ScannerNode& node : nodes) ListNode(all.set.get(), node, attached, inventory);
 }
 
 void ListDriverPackages(const wchar_t* const* hardwareIds, Inventory& inventory) {
@@ -92,7 +83,9 @@ void ListDriverPackages(const wchar_t* const* hardwareIds, Inventory& inventory)
     for (const std::wstring& name : named) {
         DWORD error = 0;
         switch (MakerOfPackage(hardwareIds, name, error)) {
-        case PackageMaker::Scanner: inventory.packages.insert(name); break;
+        case PackageMaker::Scanner:
+            (PackageLeftForRestart(name) ? inventory.packagesAfterRestart : inventory.packages).insert(name);
+            break;
         case PackageMaker::Another: inventory.otherMakersPackages.insert(name); break;
         case PackageMaker::Unread:
             inventory.unreadPackages.push_back({name, error});
@@ -104,7 +97,8 @@ void ListDriverPackages(const wchar_t* const* hardwareIds, Inventory& inventory)
     if (const auto failure = FindScannerPackages(hardwareIds, found)) NoteUnread(inventory, InventoryPart::Packages, *failure);
     for (const UnreadPackage& package : found.unreadable)
         if (unreadKeys.insert(FileNameKey(package.name)).second) inventory.unreadPackages.push_back(package);
-    inventory.packagesWithoutDevice = PackagesWithoutDevice(found, named);
+    for (const std::wstring& name : PackagesWithoutDevice(found, named))
+        (PackageLeftForRestart(name) ? inventory.packagesAfterRestart : inventory.packagesWithoutDevice).insert(name);
     const InfNameSet counted = CountedPackages(inventory);
     for (const std::wstring& name : found.shared)
         if (counted.count(FileNameKey(name)) == 0) inventory.sharedPackages.insert(name);

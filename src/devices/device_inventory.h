@@ -5,11 +5,12 @@
 
 #include "run/inventory.h"
 
-// Adds to the inventory each device node registered under the hardware id,
-// attached or not: its instance id, whether the device is attached now, its
-// INF name and driver version; or, for a node whose removal waits for the
-// restart, that it does. Notes what could not be read.
-void ListDeviceNodes(const wchar_t* hardwareId, Inventory& inventory);
+// Adds to the inventory the device nodes of each hardware id of the table
+// (null-terminated; SelectScannerNodes), in order, attached or not: its
+// instance id, whether the device is attached now, its INF name and driver
+// version; or, for a node whose removal waits for the restart, that it does.
+// Notes what could not be read.
+void ListDeviceNodes(const wchar_t* const* hardwareIds, Inventory& inventory);
 
 // Adds to the inventory the packages: the INF names the nodes gave (an
 // oemNN.inf the cleanup removes, another maker's package under such a name,

@@ -7,13 +7,15 @@
 #include "devices/inf_name_set.h"
 #include "platform/platform.h"
 
-// Reports and removes every device node registered under the hardware id,
+// For each hardware id of the table (null-terminated), in order: reports and
+// removes every device node of the id (SelectScannerNodes), attached or not,
 // adding the INF name of each node to infNames. Unattended, each removal is
 // asked to show nothing (DI_QUIETINSTALL).
-void RemoveDevicesByHardwareId(const wchar_t* hardwareId, InfNameSet& infNames, bool unattended = false);
+void RemoveScannerDevices(const wchar_t* const* hardwareIds, InfNameSet& infNames, bool unattended = false);
 
 // Reports one member of the device information set, records its INF name and
-// has the class installer remove it.
+// has the class installer remove it; a removal that asks for a restart is
+// noted (NoteNodeLeftForRestart).
 void RemoveDeviceNode(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, InfNameSet& infNames,
                       bool unattended = false);
 

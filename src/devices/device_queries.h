@@ -33,13 +33,13 @@ inline BOOL ReadProperty(HDEVINFO deviceSet, SP_DEVINFO_DATA& device, const DEVP
 inline constexpr const char* kCantCreateDeviceSet = "Can't create device information set";
 inline constexpr const char* kCantEnumerateDeviceSet = "Can't enumerate device information set";
 
-// Makes the set of the nodes registered under the hardware id, attached or
-// not (flags 0), or of the devices attached now (DIGCF_PRESENT). The set is
-// null when there is none: with the error code when it cannot be made;
-// silently for an id under which no node was ever registered, which Windows
-// refuses (ERROR_INVALID_DATA) and the passes take as an empty set.
-inline std::optional<DWORD> MakeDeviceSet(const wchar_t* hardwareId, DWORD flags, DeviceSet& set) {
-    const HDEVINFO created = SetupDiGetClassDevsW(nullptr, hardwareId, nullptr, DIGCF_ALLCLASSES | flags);
+// Makes the set of the nodes of the enumerator, attached or not (flags 0),
+// or of the devices attached now (DIGCF_PRESENT). The set is null when there
+// is none: with the error code when it cannot be made; silently for an
+// enumerator under which no node was ever registered, which Windows refuses
+// (ERROR_INVALID_DATA) and the passes take as an empty set.
+inline std::optional<DWORD> MakeDeviceSet(const wchar_t* enumerator, DWORD flags, DeviceSet& set) {
+    const HDEVINFO created = SetupDiGetClassDevsW(nullptr, enumerator, nullptr, DIGCF_ALLCLASSES | flags);
     if (created != INVALID_HANDLE_VALUE) {
         set.reset(created);
         return std::nullopt;

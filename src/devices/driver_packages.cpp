@@ -4,6 +4,7 @@
 #include "devices/scanner_packages.h"
 #include "platform/platform.h"
 #include "report/report_writer.h"
+#include "report/run_outcome.h"
 #include "run/inventory.h"
 
 void RemoveDriverPackages(const InfNameSet& infNames, const wchar_t* const* hardwareIds) {
@@ -25,8 +26,18 @@ void RemoveDriverPackages(const InfNameSet& infNames, const wchar_t* const* hard
         // Forced: the package goes even if a device is still installed from it.
         if (SetupUninstallOEMInfW(infName.c_str(), SUOI_FORCEDELETE, nullptr)) {
             ReportLine("Device inf file has removed successfully");
+        } else if (const DWORD failure = GetLastError();
+                   failure == ERROR_INF_IN_USE_BY_DEVICES && NamedByNodeLeftForRestart(infName)) {
+            // The force is ignored for a package that runs from the driver
+            // store (DIRID 13, every package built for Windows 10 since 1709)
+            // while a node names it ("SetupUninstallOEMInfW"): here one whose
+            // removal waits for the restart. The run after it removes the
+            // package.
+            NotePackageLeftForRestart(infName);
+            ReportLine(kPackageAfterRestartLabel, infName.c_str());
+            ReportRestartNeeded();
         } else {
-            ReportFailure("Can't remove device inf file", GetLastError());
+            ReportFailure("Can't remove device inf file", failure);
         }
     }
 }

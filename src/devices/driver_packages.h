@@ -8,5 +8,8 @@
 // With hardwareIds (a null-terminated table), an OEM INF that is certainly
 // another maker's, or cannot be read (MakerOfPackage), is reported as kept
 // too: the names device nodes gave. Without it, the set holds packages
-// already read (FindScannerPackages). Writes nothing for an empty set.
+// already read (FindScannerPackages). A package the driver store keeps
+// (ERROR_INF_IN_USE_BY_DEVICES) while a node left for the restart names it
+// waits for the run after the restart (NotePackageLeftForRestart). Writes
+// nothing for an empty set.
 void RemoveDriverPackages(const InfNameSet& infNames, const wchar_t* const* hardwareIds = nullptr);

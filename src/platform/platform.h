@@ -253,7 +253,10 @@ enum MSIPATCHSTATE { MSIPATCHSTATE_APPLIED = 1 };
 #define CR_SUCCESS 0x00000000
 #define DN_HAS_PROBLEM 0x00000400
 #define DN_WILL_BE_REMOVED 0x00040000
+#define DN_NEED_RESTART 0x00000100
+#define CM_PROB_NEED_RESTART 0x0000000E
 #define CM_PROB_WILL_BE_REMOVED 0x00000015
+#define ERROR_INF_IN_USE_BY_DEVICES 0xE000023D
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #define GENERIC_READ 0x80000000
 #define GENERIC_WRITE 0x40000000
@@ -351,6 +354,9 @@ HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND par
                               DWORD flags);
 BOOL SetupDiEnumDeviceInfo(HDEVINFO deviceInfoSet, DWORD memberIndex,
                            PSP_DEVINFO_DATA deviceInfoData);
+HDEVINFO SetupDiCreateDeviceInfoList(const GUID* classGuid, HWND parent);
+BOOL SetupDiOpenDeviceInfoW(HDEVINFO deviceInfoSet, PCWSTR deviceInstanceId, HWND parent, DWORD openFlags,
+                            PSP_DEVINFO_DATA deviceInfoData);
 BOOL SetupDiGetDeviceInstanceIdW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
                                  PWSTR deviceInstanceId, DWORD deviceInstanceIdSize,
                                  PDWORD requiredSize);

@@ -20,7 +20,8 @@ std::vector<std::pair<const char*, const std::wstring*>> PackageLines(const Inve
                                        {kWindowsPackageLabel, &inventory.windowsPackages},
                                        {kOtherMakersPackageLabel, &inventory.otherMakersPackages},
                                        {kPackageWithoutDeviceLabel, &inventory.packagesWithoutDevice},
-                                       {kSharedPackageLabel, &inventory.sharedPackages}})
+                                       {kSharedPackageLabel, &inventory.sharedPackages},
+                                       {kPackageAfterRestartLabel, &inventory.packagesAfterRestart}})
         for (const std::wstring& name : *names) lines.emplace_back(label, &name);
     return lines;
 }
@@ -87,7 +88,7 @@ Inventory ReadInventory() {
     for (const wchar_t* const* code = UpgradeCodeTable; *code != nullptr; ++code)
         ListRelatedProducts(*code, inventory);
     FindRegistryMark(inventory);
-    for (const wchar_t* const* id = HardwareIdTable; *id != nullptr; ++id) ListDeviceNodes(*id, inventory);
+    ListDeviceNodes(HardwareIdTable, inventory);
     ListDriverPackages(HardwareIdTable, inventory);
     return inventory;
 }
@@ -110,8 +111,11 @@ InventoryResult ReportInventory(const Inventory& inventory) {
         std::count_if(inventory.nodes.begin(), inventory.nodes.end(), std::not_fn(awaitsRestart)));
     const auto packageCount = static_cast<std::uint32_t>(CountedPackages(inventory).size());
     if (inventory.products.empty() && !inventory.mark && nodeCount == 0 && packageCount == 0) {
-        // A node Windows removes at the restart: an unattended run ends with 3010.
-        if (std::any_of(inventory.nodes.begin(), inventory.nodes.end(), awaitsRestart)) NoteRestartNeeded();
+        // A node Windows removes at the restart, a package the run after it
+        // removes: an unattended run ends with 3010.
+        if (std::any_of(inventory.nodes.begin(), inventory.nodes.end(), awaitsRestart) ||
+            !inventory.packagesAfterRestart.empty())
+            NoteRestartNeeded();
         ReportLine(kCleanVerdict);
         return InventoryResult::Clean;
     }

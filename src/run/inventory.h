@@ -32,6 +32,7 @@ inline constexpr char kWindowsPackageLabel[] = "Windows driver package kept: ";
 inline constexpr char kOtherMakersPackageLabel[] = "Another maker's driver package kept: ";
 inline constexpr char kPackageWithoutDeviceLabel[] = "Driver package without device: ";
 inline constexpr char kSharedPackageLabel[] = "Shared driver package kept: ";
+inline constexpr char kPackageAfterRestartLabel[] = "Driver package to remove after the restart: ";
 // Followed by the name, ". Error: " and the code.
 inline constexpr char kUnreadPackageLabel[] = "Can't read driver package, kept: ";
 inline constexpr char kCleanVerdict[] = "NRV-CHECK: CLEAN";
@@ -60,6 +61,7 @@ inline constexpr InventoryLabel kInventoryLabels[] = {
     {kOtherMakersPackageLabel, LabelTail::Text},
     {kPackageWithoutDeviceLabel, LabelTail::Text},
     {kSharedPackageLabel, LabelTail::Text},
+    {kPackageAfterRestartLabel, LabelTail::Text},
     {kUnreadPackageLabel, LabelTail::Text},
     {kCleanVerdict, LabelTail::None},
     {kIncompleteVerdict, LabelTail::None},
@@ -115,12 +117,15 @@ struct Inventory {
     // them), the other INF names they give (Windows' own files, kept), the
     // names they give of another maker's packages (kept), then the scanner
     // packages of the driver store no node names, and those that serve other
-    // devices too (kept) that no line above counts.
+    // devices too (kept) that no line above counts; last the packages this
+    // run could not remove while a node left for the restart named them
+    // (not counted: the run after the restart removes them).
     InfNameSet packages;
     InfNameSet windowsPackages;
     InfNameSet otherMakersPackages;
     InfNameSet packagesWithoutDevice;
     InfNameSet sharedPackages;
+    InfNameSet packagesAfterRestart;
     // The oemNN.inf files, named by a node or in the INF folder, that could
     // not be read, each once: written after the package lines.
     std::vector<UnreadPackage> unreadPackages;

@@ -104,8 +104,7 @@ int RunCleanup(bool unattended) {
     // showing anything. (It returns the former setting; there is no failure.)
     if (unattended) SetupSetNonInteractiveMode(TRUE);
     InfNameSet infNames;
-    for (const wchar_t* const* hardwareId = HardwareIdTable; *hardwareId != nullptr; ++hardwareId)
-        RemoveDevicesByHardwareId(*hardwareId, infNames, unattended);
+    RemoveScannerDevices(HardwareIdTable, infNames, unattended);
     RemoveDriverPackages(infNames, HardwareIdTable);
     if (unattended) RemovePackagesWithoutDevice(infNames);
 

@@ -6,6 +6,7 @@
 #include "products/original_packages.h"
 #include "report/report_writer.h"
 #include "report/run_log.h"
+#include "report/run_outcome.h"
 #include "run/inventory.h"
 #include "run/options.h"
 #include "run/redirection_trust.h"
@@ -20,6 +21,7 @@ bool StartUp(const wchar_t* commandLine) {
 }
 
 int RunCheck() {
+    ResetRunOutcome();  // judged by what Windows shows alone
     if (!StartRun()) {
         ReportLine(kIncompleteVerdict);
         return 2;

@@ -16,6 +16,7 @@
 namespace {
 
 constexpr const wchar_t* kHardwareId = L"USB\\VID_7F3A&PID_0031";
+constexpr const wchar_t* kHardwareIds[] = {kHardwareId, nullptr};
 
 struct Discard : std::streambuf {
     int overflow(int c) override { return c; }
@@ -29,10 +30,14 @@ long PeakResidentKiB() {
 }
 
 // Nodes installed from infNames distinct INF names, each with an instance
-// id and a version.
-void PlantNodes(std::uint32_t nodes, std::uint32_t infNames) {
+// id and a version, and other makers' USB nodes, which the pass reads past.
+void PlantNodes(std::uint32_t nodes, std::uint32_t infNames, std::uint32_t others) {
     ResetFakePlatform();
     FakeCalls().recording = false;
+    FakeDeviceSetScript& other = TheFakeSetupApi().hardwareIds[L"USB\\VID_04A9&PID_0031"];
+    other.nodes.resize(others);
+    for (std::uint32_t i = 0; i < others; ++i)
+        other.nodes[i].instanceId.value = L"USB\\VID_04A9&PID_0031\\OT" + std::to_wstring(i);
     FakeDeviceSetScript& script = TheFakeSetupApi().hardwareIds[kHardwareId];
     script.nodes.resize(nodes);
     for (std::uint32_t i = 0; i < nodes; ++i) {
@@ -57,11 +62,12 @@ void DevicePass(benchmark::State& state) {
     Discard discard;
     std::streambuf* console = std::cout.rdbuf(&discard);
     const auto nodes = static_cast<std::uint32_t>(state.range(0));
-    PlantNodes(nodes, 10000);
+    const auto others = static_cast<std::uint32_t>(state.range(1));
+    PlantNodes(nodes, 10000, others);
     const long plantedPeak = PeakResidentKiB();
     for (auto _ : state) {
         InfNameSet infNames;
-        RemoveDevicesByHardwareId(kHardwareId, infNames);
+        RemoveScannerDevices(kHardwareIds, infNames);
         RemoveDriverPackages(infNames);
         benchmark::DoNotOptimize(infNames.size());
         state.PauseTiming();
@@ -69,9 +75,10 @@ void DevicePass(benchmark::State& state) {
         state.ResumeTiming();
     }
     std::cout.rdbuf(console);
-    state.SetComplexityN(state.range(0));
+    state.SetComplexityN(state.range(0) + state.range(1));
+    // Per USB node: the scanner's and the others'.
     state.counters["ns_per_node"] = benchmark::Counter(
-        static_cast<double>(nodes), benchmark::Counter::kIsIterationInvariantRate |
+        static_cast<double>(nodes + others), benchmark::Counter::kIsIterationInvariantRate |
                                         benchmark::Counter::kInvert);
     state.counters["peak_rss_KiB"] = static_cast<double>(PeakResidentKiB());
     state.counters["pass_added_KiB"] = static_cast<double>(PeakResidentKiB() - plantedPeak);
@@ -79,6 +86,14 @@ void DevicePass(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(DevicePass)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+// Scanner nodes; then 10 000 of them among other makers' USB nodes, which
+// the pass reads past.
+BENCHMARK(DevicePass)->Args({10000, 0})->Args({100000, 0})->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+BENCHMARK(DevicePass)
+    ->Name("DevicePassAmongOtherMakersNodes")
+    ->Args({10000, 90000})
+    ->Args({10000, 190000})
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
 
 BENCHMARK_MAIN();

@@ -1,6 +1,7 @@
 #include "fake/fake_setupapi.h"
 
 #include <cstring>
+#include <unordered_map>
 
 #include "fake/fake_kernel.h"
 #include "platform/ascii_case.h"
@@ -11,18 +12,28 @@ constexpr DWORD kErrorInvalidHandle = 6;
 constexpr DWORD kErrorInsufficientBuffer = 122;
 constexpr DWORD kErrorNotFound = 1168;
 constexpr DWORD kErrorInvalidUserBuffer = 1784;
+constexpr DWORD kErrorNoSuchDevinst = 0xE000020B;
 
-// An open device information set: the hardware id it was made for and the
-// script's nodes it holds, fixed when it was made.
+// An open device information set: the enumerator it was made for ("" for
+// an empty list), the script's nodes it holds, fixed when it was made or
+// opened into it (no script changes while a set is open), and its own
+// install parameters' flags.
 struct OpenSet {
-    std::wstring hardwareId;
-    std::vector<std::size_t> nodes;
+    std::wstring enumerator;
+    std::vector<FakeDeviceNode*> nodes;
+    DWORD installFlags = 0;
 };
+
+// The nodes by instance id, ignoring ASCII case.
+using NodesById = std::unordered_map<std::wstring, std::vector<FakeDeviceNode*>>;
 
 struct SetupApiModel {
     FakeSetupApi script;
     std::map<std::uintptr_t, OpenSet> openSets;  // by handle value
     std::uintptr_t nextSet = 1;
+    // Made again with each empty list, for the opens into it that follow
+    // (a scan per open would make the benchmark's pass quadratic).
+    NodesById nodesById;
 };
 
 // An open INF file: its path and, by number, the sections a context names.
@@ -54,6 +65,13 @@ const std::vector<FakeInfLine>* ContextLines(const INFCONTEXT* context) {
     return nullptr;
 }
 
+// The script under the name, or none (an empty one), without adding it.
+const FakeDeviceSetScript& ScriptOf(const std::wstring& name) {
+    static const FakeDeviceSetScript none;
+    const auto script = setupapi.script.hardwareIds.find(name);
+    return script == setupapi.script.hardwareIds.end() ? none : script->second;
+}
+
 std::uintptr_t SetNumber(HDEVINFO set) { return reinterpret_cast<std::uintptr_t>(set) >> 4; }
 
 std::wstring SetName(HDEVINFO set) { return L"set" + std::to_wstring(SetNumber(set)); }
@@ -77,7 +95,7 @@ FakeDeviceNode* FindNode(HDEVINFO set, const SP_DEVINFO_DATA* device) {
     if (open == nullptr || device == nullptr || device->cbSize != sizeof(SP_DEVINFO_DATA) ||
         device->Reserved == 0 || device->Reserved > open->nodes.size())
         return nullptr;
-    return &setupapi.script.hardwareIds[open->hardwareId].nodes[open->nodes[device->Reserved - 1]];
+    return open->nodes[device->Reserved - 1];
 }
 
 std::wstring NodeName(const SP_DEVINFO_DATA* device) {
@@ -110,18 +128,68 @@ HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND par
                    (classGuid == nullptr ? std::wstring(L"null") : FakeGuidText(*classGuid)) +
                    L", " + FakeQuoted(enumerator) + L", " + (parent == nullptr ? L"null" : L"window") +
                    L", " + std::to_wstring(flags) + L")");
-    const std::wstring hardwareId = enumerator == nullptr ? L"" : enumerator;
-    const FakeDeviceSetScript& script = setupapi.script.hardwareIds[hardwareId];
+    const std::wstring name = enumerator == nullptr ? L"" : enumerator;
+    const FakeDeviceSetScript& script = ScriptOf(name);
     if (script.createError != 0 || FakeFailure() != 0)
         return Fail(FakeFailure() != 0 ? FakeFailure() : script.createError, INVALID_HANDLE_VALUE);
-    OpenSet open{hardwareId, {}};
+    OpenSet open{name, {}};
     const bool presentOnly = (flags & DIGCF_PRESENT) != 0;
-    for (std::size_t i = 0; i < script.nodes.size(); ++i)
-        if (!script.nodes[i].removed && (!presentOnly || script.nodes[i].attached)) open.nodes.push_back(i);
+    const std::wstring below = LowerAscii(name) + L"\\";
+    for (auto& [scriptName, nodes] : setupapi.script.hardwareIds) {
+        const std::wstring key = LowerAscii(scriptName);
+        if (key != LowerAscii(name) && !key.starts_with(below)) continue;
+        for (FakeDeviceNode& node : nodes.nodes)
+            if (!node.removed && (!presentOnly || node.attached)) open.nodes.push_back(&node);
+    }
     const std::uintptr_t number = setupapi.nextSet++;
     setupapi.openSets[number] = open;
     FakeHandleOpened("devinfo-set");
     return reinterpret_cast<HDEVINFO>(number << 4);
+}
+
+HDEVINFO SetupDiCreateDeviceInfoList(const GUID* classGuid, HWND parent) {
+    FakeRecordCall(L"SetupDiCreateDeviceInfoList(" +
+                   (classGuid == nullptr ? std::wstring(L"null") : FakeGuidText(*classGuid)) + L", " +
+                   (parent == nullptr ? L"null" : L"window") + L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure, INVALID_HANDLE_VALUE);
+    setupapi.nodesById.clear();
+    for (auto& [scriptName, script] : setupapi.script.hardwareIds)
+        for (FakeDeviceNode& node : script.nodes) setupapi.nodesById[LowerAscii(node.instanceId.value)].push_back(&node);
+    const std::uintptr_t number = setupapi.nextSet++;
+    setupapi.openSets[number] = OpenSet{};
+    FakeHandleOpened("devinfo-set");
+    return reinterpret_cast<HDEVINFO>(number << 4);
+}
+
+// Adds the node not removed with that instance id (compared ignoring ASCII
+// case) to the set: one of the nodes there were when the last empty list was
+// made.
+BOOL SetupDiOpenDeviceInfoW(HDEVINFO deviceInfoSet, PCWSTR deviceInstanceId, HWND parent, DWORD openFlags,
+                            PSP_DEVINFO_DATA deviceInfoData) {
+    FakeRecordCall(!FakeCalls().recording ? std::wstring(L"SetupDiOpenDeviceInfoW")
+                                             : L"SetupDiOpenDeviceInfoW(" + SetName(deviceInfoSet) + L", " +
+                   FakeQuoted(deviceInstanceId) + L", " + (parent == nullptr ? L"null" : L"window") + L", " +
+                   std::to_wstring(openFlags) + L", cbSize " +
+                   (deviceInfoData == nullptr ? std::wstring(L"null") : std::to_wstring(deviceInfoData->cbSize)) +
+                   L")");
+    if (const DWORD failure = FakeFailure()) return Fail(failure);
+    OpenSet* open = FindSet(deviceInfoSet);
+    if (open == nullptr) return Fail(kErrorInvalidHandle);
+    if (deviceInfoData != nullptr && deviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA))
+        return Fail(kErrorInvalidUserBuffer);
+    const auto candidates = setupapi.nodesById.find(LowerAscii(deviceInstanceId));
+    if (candidates != setupapi.nodesById.end())
+        for (FakeDeviceNode* node : candidates->second) {
+            if (node->removed) continue;
+            open->nodes.push_back(node);
+            if (deviceInfoData != nullptr) {
+                deviceInfoData->ClassGuid = node->classGuid;
+                deviceInfoData->DevInst = node->devInst;
+                deviceInfoData->Reserved = open->nodes.size();
+            }
+            return TRUE;
+        }
+    return Fail(kErrorNoSuchDevinst);
 }
 
 BOOL SetupDiEnumDeviceInfo(HDEVINFO deviceInfoSet, DWORD memberIndex,
@@ -135,9 +203,8 @@ BOOL SetupDiEnumDeviceInfo(HDEVINFO deviceInfoSet, DWORD memberIndex,
     OpenSet* open = FindSet(deviceInfoSet);
     if (open == nullptr) return Fail(kErrorInvalidHandle);
     if (deviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA)) return Fail(kErrorInvalidUserBuffer);
-    const FakeDeviceSetScript& script = setupapi.script.hardwareIds[open->hardwareId];
-    if (memberIndex >= open->nodes.size()) return Fail(script.endError);
-    const FakeDeviceNode& node = script.nodes[open->nodes[memberIndex]];
+    if (memberIndex >= open->nodes.size()) return Fail(ScriptOf(open->enumerator).endError);
+    const FakeDeviceNode& node = *open->nodes[memberIndex];
     deviceInfoData->ClassGuid = node.classGuid;
     deviceInfoData->DevInst = node.devInst;
     deviceInfoData->Reserved = memberIndex + 1;
@@ -191,8 +258,8 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION installFunction, HDEVINFO deviceInfoS
     if (node->removeError != 0) return Fail(node->removeError);
     node->quietAtRemoval = nonInteractive && (node->installFlags & DI_QUIETINSTALL) != 0;
     if (installFunction == DIF_REMOVE && node->removalWaitsForRestart) {
-        node->installFlags |= DI_NEEDREBOOT;
-        node->problem = CM_PROB_WILL_BE_REMOVED;
+        (node->restartFlagOnSet ? FindSet(deviceInfoSet)->installFlags : node->installFlags) |= DI_NEEDREBOOT;
+        node->problem = node->problemWhileWaiting;
     } else if (installFunction == DIF_REMOVE) {
         node->removed = true;
     }
@@ -204,9 +271,15 @@ BOOL SetupDiSetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA dev
     FakeRecordCall(L"SetupDiSetDeviceInstallParamsW(" + SetName(deviceInfoSet) + L", " + NodeName(deviceInfoData) +
                    L", flags " + std::to_wstring(deviceInstallParams->Flags) + L")");
     if (const DWORD failure = FakeFailure()) return Fail(failure);
+    if (deviceInstallParams->cbSize != sizeof(SP_DEVINSTALL_PARAMS_W)) return Fail(kErrorInvalidUserBuffer);
+    if (deviceInfoData == nullptr) {  // the set's own
+        OpenSet* open = FindSet(deviceInfoSet);
+        if (open == nullptr) return Fail(kErrorInvalidHandle);
+        open->installFlags = deviceInstallParams->Flags;
+        return TRUE;
+    }
     FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
-    if (node == nullptr || deviceInstallParams->cbSize != sizeof(SP_DEVINSTALL_PARAMS_W))
-        return Fail(kErrorInvalidUserBuffer);
+    if (node == nullptr) return Fail(kErrorInvalidUserBuffer);
     node->installFlags = deviceInstallParams->Flags;
     return TRUE;
 }
@@ -228,7 +301,7 @@ CONFIGRET CM_Get_DevNode_Status(PULONG status, PULONG problemNumber, DEVINST dev
     for (const auto& [id, script] : setupapi.script.hardwareIds)
         for (const FakeDeviceNode& node : script.nodes)
             if (!node.removed && node.devInst == devInst) {
-                *status = node.problem != 0 ? DN_HAS_PROBLEM : 0;
+                *status = node.status | (node.problem != 0 ? DN_HAS_PROBLEM : 0);
                 *problemNumber = node.problem;
                 return CR_SUCCESS;
             }
@@ -242,9 +315,15 @@ BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA dev
                    NodeName(deviceInfoData) + L", cbSize " +
                    std::to_wstring(deviceInstallParams->cbSize) + L")");
     if (const DWORD failure = FakeFailure()) return Fail(failure);
+    if (deviceInstallParams->cbSize != sizeof(SP_DEVINSTALL_PARAMS_W)) return Fail(kErrorInvalidUserBuffer);
+    if (deviceInfoData == nullptr) {  // the set's own
+        const OpenSet* open = FindSet(deviceInfoSet);
+        if (open == nullptr) return Fail(kErrorInvalidHandle);
+        deviceInstallParams->Flags = open->installFlags;
+        return TRUE;
+    }
     const FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
-    if (node == nullptr || deviceInstallParams->cbSize != sizeof(SP_DEVINSTALL_PARAMS_W))
-        return Fail(kErrorInvalidUserBuffer);
+    if (node == nullptr) return Fail(kErrorInvalidUserBuffer);
     if (node->installParamsError != 0) return Fail(node->installParamsError);
     deviceInstallParams->Flags = node->installFlags;
     return TRUE;

@@ -2,8 +2,13 @@
 // driver store) and the COM support that turns class GUIDs into text
 // (fake_ole32.cpp).
 //
-// Device nodes are scripted per hardware id; a hardware id without a script
-// gives an empty set, as the platform does on a machine without the scanner.
+// Device nodes are scripted per device id (the instance id before its last
+// "\"), each script's nodes in order; a set made for an enumerator holds the
+// nodes of the script under that name and of every script below it ("USB":
+// every "USB\..." script, in the order of their names), and takes its
+// creation and enumeration failures from the enumerator's own script. An
+// enumerator without a script gives an empty set, as the platform does on a
+// machine without the scanner.
 #pragma once
 
 #include <cstring>
@@ -34,10 +39,15 @@ struct FakeDeviceNode {
     DWORD installFlags = 0;   // the Flags of its install parameters (DI_NEEDREBOOT, ...)
     DWORD installParamsError = 0;  // non-zero: reading them fails with this code
     bool attached = false;    // a member of DIGCF_PRESENT sets too
-    // DIF_REMOVE sets DI_NEEDREBOOT and leaves the node until the restart,
-    // with problem 21 (a device whose driver cannot be stopped).
+    // DIF_REMOVE sets DI_NEEDREBOOT (in the node's install parameters, or
+    // with restartFlagOnSet in the set's) and leaves the node until the
+    // restart, with problemWhileWaiting (21: a device whose driver cannot be
+    // stopped).
     bool removalWaitsForRestart = false;
+    bool restartFlagOnSet = false;
+    DWORD problemWhileWaiting = CM_PROB_WILL_BE_REMOVED;
     DWORD problem = 0;        // non-zero: CM_Get_DevNode_Status gives DN_HAS_PROBLEM and this code
+    DWORD status = 0;         // the other DN_ flags CM_Get_DevNode_Status gives
     bool quietAtRemoval = false;  // DIF_REMOVE came in non-interactive mode, with DI_QUIETINSTALL
     bool operator==(const FakeDeviceNode&) const = default;
 };
@@ -62,7 +72,7 @@ struct FakeInf {
 struct FakeSetupApi {
     // INF files by full path.
     std::map<std::wstring, FakeInf> infFiles;
-    std::map<std::wstring, FakeDeviceSetScript> hardwareIds;
+    std::map<std::wstring, FakeDeviceSetScript> hardwareIds;  // by device id, or enumerator
     std::map<std::wstring, DWORD> uninstallErrors;  // INF name -> error; others succeed
     std::vector<std::wstring> uninstalledInfs;      // removed from the store, in order
 };

@@ -162,8 +162,20 @@ void PlantDevices() {
             node.version.value = L"3.2.0.1";
             node.attached = traits & 8;
             node.removalWaitsForRestart = (traits & 0x70) == 0x70;
+            node.restartFlagOnSet = traits & 0x80;
             script.nodes.push_back(node);
         }
+    }
+    // A function of a composite scanner, on one of the INF names.
+    if (const std::uint8_t traits = FuzzByte(); traits != 0) {
+        const std::wstring deviceId = HardwareIdTable[traits % kHardwareIds] + std::wstring(L"&MI_0") +
+                                      static_cast<wchar_t>(L'0' + traits % 10);
+        FakeDeviceNode node;
+        node.devInst = ++devInst;
+        node.instanceId.value = deviceId + L"\\7&" + std::to_wstring(devInst);
+        node.infPath.value = kInfNames[traits % std::size(kInfNames)];
+        node.removalWaitsForRestart = (traits & 0x70) == 0x70;
+        TheFakeSetupApi().hardwareIds[deviceId].nodes.push_back(node);
     }
 }
 

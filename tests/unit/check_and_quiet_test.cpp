@@ -166,8 +166,17 @@ void PlantScannerMachine() {
     ids[L"USB\\VID_7F3A&PID_0031"].nodes = {Node(L"USB\\VID_7F3A&PID_0031\\SN1", L"oem10.inf", L"3.2.0.1", true),
                                            Node(L"USB\\VID_7F3A&PID_0031\\SN2", L"", L"", false)};
     ids[L"USB\\VID_7F3A&PID_0036"].nodes = {Node(L"USB\\VID_7F3A&PID_0036\\SN3", L"usbscan.inf", L"10.0", false)};
-    ids[L"USB\\VID_7F3A&PID_0042"].createError = ERROR_INVALID_DATA;  // never seen
+    // A composite scanner: the parent on Windows' own INF, its functions on the scanner's package.
+    ids[L"USB\\VID_7F3A&PID_0042"].nodes = {Node(L"USB\\VID_7F3A&PID_0042\\SN4", L"usb.inf", L"10.0", true)};
+    ids[L"USB\\VID_7F3A&PID_0042&MI_00"].nodes = {Node(L"USB\\VID_7F3A&PID_0042&MI_00\\7&1", L"oem50.inf", L"3.2", true)};
+    ids[L"USB\\VID_7F3A&PID_0042&mi_0a"].nodes = {Node(L"USB\\VID_7F3A&PID_0042&mi_0a\\7&2", L"oem50.inf", L"3.2", true)};
+    FakeStoreInf(L"oem50.inf", FakeInfOf({{L"Models.NTamd64", {FakeModel(L"USB\\VID_7F3A&PID_0042&MI_00"),
+                                                               FakeModel(L"USB\\VID_7F3A&PID_0042&MI_0A")}}}));
+    // Another maker's devices: a scanner's PID under another VID, a function
+    // of a scanner's id with a suffix not an interface number.
     ids[L"USB\\VID_04A9&PID_0031"].nodes = {Node(L"USB\\VID_04A9&PID_0031\\X", L"oem3.inf", L"1", true)};
+    ids[L"USB\\VID_04A9&PID_0042&MI_00"].nodes = {Node(L"USB\\VID_04A9&PID_0042&MI_00\\Y", L"oem3.inf", L"1", true)};
+    ids[L"USB\\VID_7F3A&PID_0042&MI_0G"].nodes = {Node(L"USB\\VID_7F3A&PID_0042&MI_0G\\Z", L"oem3.inf", L"1", true)};
 
     const wchar_t* other = L"USB\\VID_04A9&PID_2222";
     FakeStoreInf(L"oem10.inf", FakeInfOf({{L"Models.NTamd64", {FakeModel(L"USB\\VID_7F3A&PID_0031")}}}));
@@ -196,6 +205,7 @@ void PlantScannerMachine() {
 std::string Line(const char* label, const std::string& rest = "") { return label + rest + "\n"; }
 
 const std::string kIncomplete = Line(kIncompleteVerdict);
+const std::string kWaits = ", its removal finishes when the computer restarts";
 
 const std::string kScannerInventory =
     Line(kProductLabel, "{5E93A1C7-0D42-4B6F-A2E8-7C19D3F5046B}, Nerovan Scanner Driver, version 3.2.0") +
@@ -204,10 +214,14 @@ const std::string kScannerInventory =
     Line(kMarkLine) + Line(kNodeLabel, "USB\\VID_7F3A&PID_0031\\SN1, attached: yes, inf: oem10.inf, version: 3.2.0.1") +
     Line(kNodeLabel, "USB\\VID_7F3A&PID_0031\\SN2, attached: no, inf: none, version: none") +
     Line(kNodeLabel, "USB\\VID_7F3A&PID_0036\\SN3, attached: no, inf: usbscan.inf, version: 10.0") +
-    Line(kDriverPackageLabel, "oem10.inf") + Line(kWindowsPackageLabel, "usbscan.inf") +
+    Line(kNodeLabel, "USB\\VID_7F3A&PID_0042\\SN4, attached: yes, inf: usb.inf, version: 10.0") +
+    Line(kNodeLabel, "USB\\VID_7F3A&PID_0042&MI_00\\7&1, attached: yes, inf: oem50.inf, version: 3.2") +
+    Line(kNodeLabel, "USB\\VID_7F3A&PID_0042&mi_0a\\7&2, attached: yes, inf: oem50.inf, version: 3.2") +
+    Line(kDriverPackageLabel, "oem10.inf") + Line(kDriverPackageLabel, "oem50.inf") +
+    Line(kWindowsPackageLabel, "usb.inf") + Line(kWindowsPackageLabel, "usbscan.inf") +
     Line(kPackageWithoutDeviceLabel, "OEM21.INF") + Line(kPackageWithoutDeviceLabel, "oem20.inf") +
     Line(kSharedPackageLabel, "oem22.inf") + Line(kSharedPackageLabel, "oem31.inf") +
-    Line(kFoundVerdictLabel, "2 mark=1 nodes=3 packages=3");
+    Line(kFoundVerdictLabel, "2 mark=1 nodes=6 packages=4");
 
 TEST_F(CheckAndQuietTest, CheckListsWhatIsLeftAndChangesNothing) {
     PlantScannerMachine();
@@ -218,11 +232,12 @@ TEST_F(CheckAndQuietTest, CheckListsWhatIsLeftAndChangesNothing) {
     EXPECT_FALSE(RunLogIsOpen());
     EXPECT_TRUE(std::filesystem::is_empty(dir_)) << "no file is written";
     EXPECT_EQ(UnreadInput(), "y\n");
-    // The set of attached devices is asked for apart, and only with the cleanup's own selection.
-    EXPECT_EQ(FakeCallsStartingWith(L"SetupDiGetClassDevsW(null, \"USB\\VID_7F3A&PID_0031\", null, 6)").size(), 1u);
-    EXPECT_TRUE(FakeCallsStartingWith(L"SetupDiGetClassDevsW(null, \"USB\\VID_04A9").empty());
+    // The USB nodes, once, and the attached ones apart.
+    EXPECT_EQ(FakeCallsStartingWith(L"SetupDiGetClassDevsW"),
+              (std::vector<std::wstring>{L"SetupDiGetClassDevsW(null, \"USB\", null, 4)",
+                                         L"SetupDiGetClassDevsW(null, \"USB\", null, 6)"}));
     // Each node's status: both results asked for, the node's DevInst, flags 0.
-    EXPECT_EQ(FakeCallsStartingWith(L"CM_Get_DevNode_Status(status, problem, 0, 0)").size(), 3u);
+    EXPECT_EQ(FakeCallsStartingWith(L"CM_Get_DevNode_Status(status, problem, 0, 0)").size(), 6u);
 }
 
 TEST_F(CheckAndQuietTest, CheckOnACleanMachineAndWhenAQueryFails) {
@@ -251,20 +266,27 @@ TEST_F(CheckAndQuietTest, CheckOnACleanMachineAndWhenAQueryFails) {
              TheFakeRegistry().queryStatus = 1018;
          },
          Lines({"Can't read driver mark value. Error: 1018"}) + kIncomplete, 2},
-        {"device set refused", [] { TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_8064"].createError = 5; },
+        {"device set refused", [] { TheFakeSetupApi().hardwareIds[L"USB"].createError = 5; },
          Lines({"Can't create device information set. Error: 5"}) + kIncomplete, 2},
         {"enumeration broken, instance id and INF unreadable", [] {
+             TheFakeSetupApi().hardwareIds[L"USB"].endError = 87;
              auto& script = TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0047"];
-             script.nodes = {Node(L"X", L"oem1.inf", L"1", false)};
+             script.nodes = {Node(L"X", L"oem1.inf", L"1", false), Node(L"USB\\VID_7F3A&PID_0047\\SN9", L"oem1.inf", L"1", false)};
              script.nodes[0].instanceId.error = 13;
-             script.nodes[0].infPath.error = 5;
-             script.endError = 87;
+             script.nodes[1].infPath.error = 5;
          },
-         Lines({"Can't enumerate device information set. Error: 87",  // the attached set first
-                "Can't get device instance id. Error: 13", "Can't get device inf file path. Error: 5"}) +
-             Line(kNodeLabel, ", attached: no, inf: none, version: 1") +
-             Lines({"Can't enumerate device information set. Error: 87"}) + kIncomplete,
+         Lines({"Can't get device instance id. Error: 13", "Can't enumerate device information set. Error: 87",
+                "Can't enumerate device information set. Error: 87",  // the attached set
+                "Can't get device inf file path. Error: 5"}) +
+             Line(kNodeLabel, "USB\\VID_7F3A&PID_0047\\SN9, attached: no, inf: none, version: 1") + kIncomplete,
          2},
+        {"nodes waiting for the restart by their status alone", [] {
+             auto& nodes = TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0064"].nodes;
+             nodes = {Node(L"USB\\VID_7F3A&PID_0064\\1", L"", L"", true), Node(L"USB\\VID_7F3A&PID_0064\\2", L"", L"", true)};
+             nodes[0].problem = CM_PROB_NEED_RESTART, nodes[1].devInst = 1, nodes[1].status = DN_NEED_RESTART;
+         },
+         Line(kNodeLabel, "USB\\VID_7F3A&PID_0064\\1" + kWaits) + Line(kNodeLabel, "USB\\VID_7F3A&PID_0064\\2" + kWaits) +
+             Line(kCleanVerdict), 0},
         {"INF folder unlistable", [] { TheFakeKernel().listError = 5; },
          Lines({"Can't list driver packages. Error: 5"}) + kIncomplete, 2},
         {"INF folder listing broken off", [] {
@@ -344,7 +366,8 @@ TEST_F(CheckAndQuietTest, QuietRemovesWithoutAskingAlsoThePackagesNoDeviceNamesT
         << "no question, no pause; the report on both, the verdict last";
     const std::string tail = Lines({
         "Remove driver package for inf file: oem10.inf", "Device inf file has removed successfully",
-        "Windows driver package kept: usbscan.inf",
+        "Remove driver package for inf file: oem50.inf", "Device inf file has removed successfully",
+        "Windows driver package kept: usb.inf", "Windows driver package kept: usbscan.inf",
         "Remove driver package for inf file: OEM21.INF", "Device inf file has removed successfully",
         "Remove driver package for inf file: oem20.inf", "Device inf file has removed successfully",
         ""}) + Line(kSharedPackageLabel, "oem22.inf") + Line(kSharedPackageLabel, "oem31.inf") + Line(kCleanVerdict);
@@ -359,11 +382,23 @@ TEST_F(CheckAndQuietTest, QuietRemovesWithoutAskingAlsoThePackagesNoDeviceNamesT
                                         L"\", \"Shared driver package kept: oem22.inf\r\n"
                                         L"Shared driver package kept: oem31.inf\r\nNRV-CHECK: CLEAN\")"});
     EXPECT_EQ(TheFakeSetupApi().uninstalledInfs,
-              (std::vector<std::wstring>{L"oem10.inf", L"OEM21.INF", L"oem20.inf"}));
+              (std::vector<std::wstring>{L"oem10.inf", L"oem50.inf", L"OEM21.INF", L"oem20.inf"}));
     EXPECT_EQ(TheFakeMsi().products.size(), 1u) << "only the other vendor's product is left";
     EXPECT_TRUE(TheFakeSetupApi().infFiles.count(L"C:\\windows\\inf\\oem22.inf")) << "shared: kept";
     EXPECT_TRUE(TheFakeSetupApi().infFiles.count(L"C:\\windows\\inf\\oem3.inf")) << "foreign: kept";
 }
+
+// A composite scanner's function on its package oem50.inf, whose removal
+// asks for a restart (in the node's install parameters, or the set's) and
+// leaves the node with no problem, this status.
+void PlantNodeLeftForRestart(bool flagOnSet, DWORD status, bool waits = true) {
+    FakeStoreInf(L"oem50.inf", FakeInfOf({{L"Models", {FakeModel(L"USB\\VID_7F3A&PID_0042&MI_00")}}}));
+    auto& node = TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0042&MI_00"].nodes.emplace_back(
+        Node(L"USB\\VID_7F3A&PID_0042&MI_00\\7&1", L"oem50.inf", L"3.2", true));
+    node.removalWaitsForRestart = waits, node.restartFlagOnSet = flagOnSet, node.problemWhileWaiting = 0, node.status = status;
+}
+
+const std::string kNodeLeftForRestart = Line(kNodeLabel, "USB\\VID_7F3A&PID_0042&MI_00\\7&1" + kWaits);
 
 TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
     struct Case {
@@ -385,10 +420,26 @@ TEST_F(CheckAndQuietTest, QuietExitCodeTellsADeploymentToolWhatIsLeft) {
          3010, Line(kCleanVerdict)},
         {"a device removal that needs a restart", [] {
              auto& node = TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0031"].nodes.emplace_back();
+             node.instanceId.value = L"USB\\VID_7F3A&PID_0031\\SN1";
              node.installFlags = DI_NEEDREBOOT;
              node.infPath.error = 1168;
          },
          3010, Line(kCleanVerdict)},
+        {"a removal that asked for a restart, the node then showing DN_NEED_RESTART only",
+         [] { PlantNodeLeftForRestart(false, DN_NEED_RESTART); }, 3010, kNodeLeftForRestart + Line(kCleanVerdict)},
+        {"a removal that asked for a restart in the set's parameters alone, no status showing it",
+         [] { PlantNodeLeftForRestart(true, 0); }, 3010, kNodeLeftForRestart + Line(kCleanVerdict)},
+        {"a package the store keeps for a node left for the restart", [] {
+             PlantNodeLeftForRestart(false, 0);
+             TheFakeSetupApi().uninstallErrors[L"oem50.inf"] = ERROR_INF_IN_USE_BY_DEVICES;
+         },
+         3010, kNodeLeftForRestart + Line(kPackageAfterRestartLabel, "oem50.inf") + Line(kCleanVerdict)},
+        {"a package the store keeps with no node left for the restart", [] {
+             PlantNodeLeftForRestart(false, 0, false);
+             TheFakeSetupApi().uninstallErrors[L"oem50.inf"] = ERROR_INF_IN_USE_BY_DEVICES;
+         },
+         1603, Line(kPackageWithoutDeviceLabel, "oem50.inf") + Line(kFoundVerdictLabel, "0 mark=0 nodes=0 packages=1"),
+         L"ReportEventW(1, 0, 1003, "},
         {"a device removal that waits for the restart", [] {
              auto& node = TheFakeSetupApi().hardwareIds[L"USB\\VID_7F3A&PID_0031"].nodes.emplace_back();
              node.instanceId.value = L"USB\\VID_7F3A&PID_0031\\SN1";
@@ -507,7 +558,8 @@ TEST_F(CheckAndQuietTest, ARunCutOffAfterAnyCallIsFinishedByTheNextQuietRun) {
     EXPECT_EQ(TheFakeMsi().packages.size(), 1u) << "and its package, no other";
     EXPECT_EQ(TheFakeRegistry().view32[L"Software\\NerovanDrv"].values.size(), 1u) << "InstallDir stays";
     EXPECT_EQ(TheFakeRegistry().view64[L"Software\\NerovanDrv"].values.size(), 1u);
-    EXPECT_FALSE(TheFakeSetupApi().hardwareIds[L"USB\\VID_04A9&PID_0031"].nodes[0].removed);
+    for (const wchar_t* other : {L"USB\\VID_04A9&PID_0031", L"USB\\VID_04A9&PID_0042&MI_00", L"USB\\VID_7F3A&PID_0042&MI_0G"})
+        EXPECT_FALSE(TheFakeSetupApi().hardwareIds[other].nodes[0].removed);
 
     for (const bool quiet : {false, true}) {
         bool stoppedBetweenProductsOfOneUpgradeCode = false;

@@ -10,6 +10,7 @@
 namespace {
 
 const wchar_t* const kId = L"USB\\VID_7F3A&PID_0031";
+const wchar_t* const kOneId[] = {kId, nullptr};
 const char* const kCheckLine = "Check device with HardwareId: USB\\VID_7F3A&PID_0031";
 const GUID kImageClass{0x6bdd1fc6, 0x810f, 0x11d0, {0xbe, 0xc7, 0x08, 0x00, 0x2b, 0xe2, 0x09, 0x2f}};
 const char* const kImageLine =
@@ -59,97 +60,111 @@ struct ReportCase {
     std::string report;
     InfNameSet gathered;
     std::size_t destroys;
+    std::size_t removals;  // the nodes selected
 };
 
 TEST_F(DeviceNodesTest, ReportsTheSetAndEachMemberRowByRow) {
     const std::string head = Lines({"", kCheckLine});
     const ReportCase cases[] = {
         {"set not created", {5, {}, ERROR_NO_MORE_ITEMS}, S_OK,
-         head + Lines({"Can't create device information set. Error: 5"}), {}, 0},
-        {"nothing ever registered under the id", {ERROR_INVALID_DATA, {}, ERROR_NO_MORE_ITEMS}, S_OK,
-         head, {}, 0},
-        {"empty set", {}, S_OK, head, {}, 1},
+         head + Lines({"Can't create device information set. Error: 5"}), {}, 0, 0},
+        {"nothing ever registered under the enumerator", {ERROR_INVALID_DATA, {}, ERROR_NO_MORE_ITEMS}, S_OK,
+         head, {}, 0, 0},
+        {"empty set", {}, S_OK, head, {}, 1, 0},
         {"every query succeeds", {0, {Scanner()}, ERROR_NO_MORE_ITEMS}, S_OK,
          head + Lines({"", kImageLine, "Device instance id: USB\\VID_7F3A&PID_0031\\SN1",
                        "Device inf file path: oem9.inf", "Device driver version: 2.1.0.5",
                        "Device node has removed successfully"}),
-         {L"oem9.inf"}, 1},
+         {L"oem9.inf"}, 2, 1},
         {"enumeration fails after two members",
-         {0, {Node(0, L"A\\1", L"oem1.inf", L"1"), Node(1, L"A\\2", L"oem2.inf", L"2")}, 87},
+         {0, {Node(0, L"USB\\VID_7F3A&PID_0031\\1", L"oem1.inf", L"1"),
+              Node(1, L"USB\\VID_7F3A&PID_0031\\2", L"oem2.inf", L"2")}, 87},
          S_OK,
          head + Lines({"", "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 0",
-                       "Device instance id: A\\1", "Device inf file path: oem1.inf",
+                       "Device instance id: USB\\VID_7F3A&PID_0031\\1", "Device inf file path: oem1.inf",
                        "Device driver version: 1", "Device node has removed successfully", "",
                        "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 1",
-                       "Device instance id: A\\2", "Device inf file path: oem2.inf",
+                       "Device instance id: USB\\VID_7F3A&PID_0031\\2", "Device inf file path: oem2.inf",
                        "Device driver version: 2", "Device node has removed successfully",
                        "Can't enumerate device information set. Error: 87"}),
-         {L"oem1.inf", L"oem2.inf"}, 1},
-        {"class GUID without text, instance id query ending with 259",
-         {0, {Scanner([](auto& n) { n.instanceId.error = ERROR_NO_MORE_ITEMS; })},
+         {L"oem1.inf", L"oem2.inf"}, 2, 2},
+        {"class GUID without text; a node whose instance id ends with 259 is kept",
+         {0, {Scanner([](auto& n) { n.instanceId = {L"USB\\VID_7F3A&PID_0031\\SN0", ERROR_NO_MORE_ITEMS}; }), Scanner()},
           ERROR_NO_MORE_ITEMS},
          kOutOfMemory,
-         head + Lines({"", "Find device with class: error Instance: 7",
-                       "Device inf file path: oem9.inf", "Device driver version: 2.1.0.5",
-                       "Device node has removed successfully"}),
-         {L"oem9.inf"}, 1},
-        {"instance id too long, INF path missing, version missing, removal refused",
-         {0, {Scanner([](auto& n) {
-              n.instanceId.value = std::wstring(600, L'X');
+         head + Lines({"Can't get device instance id. Error: 259", "", "Find device with class: error Instance: 7",
+                       "Device instance id: USB\\VID_7F3A&PID_0031\\SN1", "Device inf file path: oem9.inf",
+                       "Device driver version: 2.1.0.5", "Device node has removed successfully"}),
+         {L"oem9.inf"}, 2, 1},
+        {"instance id too long (kept); INF path missing, version missing, removal refused",
+         {0, {Scanner([](auto& n) { n.instanceId.value = std::wstring(600, L'X'); }), Scanner([](auto& n) {
               n.infPath.error = 1168;
               n.version.error = 1168;
               n.removeError = 5;
           })},
           ERROR_NO_MORE_ITEMS},
          S_OK,
-         head + Lines({"", kImageLine, "Can't get device instance id. Error: 122",
-                       "Can't get device inf file path. Error: 1168",
-                       "Can't remove device node. Error: 5"}),
-         {}, 1},
-        {"removals that finish with a restart, and one whose parameters cannot be read",
+         head + Lines({"Can't get device instance id. Error: 122", "", kImageLine,
+                       "Device instance id: USB\\VID_7F3A&PID_0031\\SN1",
+                       "Can't get device inf file path. Error: 1168", "Can't remove device node. Error: 5"}),
+         {}, 2, 1},
+        {"removals that finish with a restart, by the node's flags or the set's, and one whose parameters cannot be read",
          {0,
-          {Installed(Node(0, L"A\\1", L"oem1.inf", L"1"), DI_NEEDREBOOT | 0x10, 0),
-           Installed(Node(1, L"A\\2", L"oem2.inf", L"2"), DI_NEEDRESTART, 0),
-           Installed(Node(2, L"A\\3", L"oem3.inf", L"3"), DI_NEEDREBOOT, 87)},
+          {Installed(Node(0, L"USB\\VID_7F3A&PID_0031\\1", L"oem1.inf", L"1"), DI_NEEDREBOOT | 0x10, 0),
+           Installed(Node(1, L"USB\\VID_7F3A&PID_0031\\2", L"oem2.inf", L"2"), DI_NEEDRESTART, 0),
+           Installed(Node(2, L"USB\\VID_7F3A&PID_0031\\3", L"oem3.inf", L"3"), DI_NEEDREBOOT, 87),
+           Scanner([](auto& n) {
+               n.removalWaitsForRestart = true;
+               n.restartFlagOnSet = true;
+           }),
+           Node(4, L"USB\\VID_7F3A&PID_0031\\5", L"oem5.inf", L"5")},
           ERROR_NO_MORE_ITEMS},
          S_OK,
          head + Lines({"", "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 0",
-                       "Device instance id: A\\1", "Device inf file path: oem1.inf",
+                       "Device instance id: USB\\VID_7F3A&PID_0031\\1", "Device inf file path: oem1.inf",
                        "Device driver version: 1", "Device node has removed successfully",
                        "Restart the computer to finish the removal.", "",
                        "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 1",
-                       "Device instance id: A\\2", "Device inf file path: oem2.inf",
+                       "Device instance id: USB\\VID_7F3A&PID_0031\\2", "Device inf file path: oem2.inf",
                        "Device driver version: 2", "Device node has removed successfully",
                        "Restart the computer to finish the removal.", "",
                        "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 2",
-                       "Device instance id: A\\3", "Device inf file path: oem3.inf",
-                       "Device driver version: 3", "Device node has removed successfully"}),
-         {L"oem1.inf", L"oem2.inf", L"oem3.inf"}, 1},
+                       "Device instance id: USB\\VID_7F3A&PID_0031\\3", "Device inf file path: oem3.inf",
+                       "Device driver version: 3", "Device node has removed successfully", "", kImageLine,
+                       "Device instance id: USB\\VID_7F3A&PID_0031\\SN1", "Device inf file path: oem9.inf",
+                       "Device driver version: 2.1.0.5", "Device node has removed successfully",
+                       "Restart the computer to finish the removal.", "",
+                       "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 4",
+                       "Device instance id: USB\\VID_7F3A&PID_0031\\5", "Device inf file path: oem5.inf",
+                       "Device driver version: 5", "Device node has removed successfully"}),
+         {L"oem1.inf", L"oem2.inf", L"oem3.inf", L"oem5.inf", L"oem9.inf"}, 2, 5},
         {"empty INF path",
          {0, {Scanner([](auto& n) { n.infPath.value = L""; })}, ERROR_NO_MORE_ITEMS}, S_OK,
          head + Lines({"", kImageLine, "Device instance id: USB\\VID_7F3A&PID_0031\\SN1",
                        "Device inf file path: ", "Device driver version: 2.1.0.5",
                        "Device node has removed successfully"}),
-         {L""}, 1},
+         {L""}, 2, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TearDown();
         SetUp();
         OpenLog();
-        TheFakeSetupApi().hardwareIds[kId] = c.script;
+        // The set's failures are the enumerator's; the nodes the id's.
+        TheFakeSetupApi().hardwareIds[L"USB"] = {c.script.createError, {}, c.script.endError};
+        TheFakeSetupApi().hardwareIds[kId].nodes = c.script.nodes;
         TheFakeOle32().stringFromClsidResult = c.guidResult;
         InfNameSet gathered;
-        RemoveDevicesByHardwareId(kId, gathered);
+        RemoveScannerDevices(kOneId, gathered);
         ExpectReport(c.report);
         EXPECT_EQ(gathered, c.gathered);
         const auto setupCalls = FakeCallsStartingWith(L"Setup");
         EXPECT_EQ(FakeCallsStartingWith(L"SetupDiDestroyDeviceInfoList").size(), c.destroys);
-        if (c.destroys == 1) {
-            EXPECT_EQ(setupCalls.back(), L"SetupDiDestroyDeviceInfoList(set1)");
+        if (c.destroys != 0) {
+            EXPECT_EQ(setupCalls.back(), L"SetupDiDestroyDeviceInfoList(set" + std::to_wstring(c.destroys) + L")");
         }
         const std::size_t visited = FakeCallsStartingWith(L"SetupDiCallClassInstaller").size();
-        EXPECT_EQ(visited, c.script.nodes.size()) << "every member gets its removal";
+        EXPECT_EQ(visited, c.removals) << "every node selected gets its removal";
         EXPECT_EQ(FakeCallsStartingWith(L"CoTaskMemFree").size(), c.guidResult == S_OK ? visited : 0)
             << "each GUID text the platform made is freed, and only those";
     }
@@ -158,7 +173,7 @@ TEST_F(DeviceNodesTest, ReportsTheSetAndEachMemberRowByRow) {
 TEST_F(DeviceNodesTest, PassesTheBuildsRecordSizeAndReadsTheInfBeforeTheRemoval) {
     TheFakeSetupApi().hardwareIds[kId].nodes = {Scanner()};
     InfNameSet gathered;
-    RemoveDevicesByHardwareId(kId, gathered);
+    RemoveScannerDevices(kOneId, gathered);
 
     const std::wstring cbSize = std::to_wstring(sizeof(SP_DEVINFO_DATA));
     const std::wstring paramsSize = std::to_wstring(sizeof(SP_DEVINSTALL_PARAMS_W));
@@ -166,19 +181,24 @@ TEST_F(DeviceNodesTest, PassesTheBuildsRecordSizeAndReadsTheInfBeforeTheRemoval)
     const std::wstring driverKey = L"{A8B865DD-2E3D-4094-AD97-E593A70C75D6}";
     const std::wstring guid = L"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
     const std::vector<std::wstring> expected = {
-        L"SetupDiGetClassDevsW(null, \"USB\\VID_7F3A&PID_0031\", null, 4)",
+        L"SetupDiGetClassDevsW(null, \"USB\", null, 4)",
         L"SetupDiEnumDeviceInfo(set1, 0, cbSize " + cbSize + L")",
-        L"StringFromCLSID(" + guid + L")",
-        L"CoTaskMemFree(" + guid + L")",
         L"SetupDiGetDeviceInstanceIdW(set1, member 0, 512, null)",
-        L"SetupDiGetDevicePropertyW(set1, member 0, " + driverKey + L" 5, type, " + bytes +
-            L", null, 0)",
-        L"SetupDiGetDevicePropertyW(set1, member 0, " + driverKey + L" 3, type, " + bytes +
-            L", null, 0)",
-        L"SetupDiCallClassInstaller(5, set1, member 0)",
-        L"SetupDiGetDeviceInstallParamsW(set1, member 0, cbSize " + paramsSize + L")",
         L"SetupDiEnumDeviceInfo(set1, 1, cbSize " + cbSize + L")",
         L"SetupDiDestroyDeviceInfoList(set1)",
+        L"SetupDiCreateDeviceInfoList(null, null)",
+        L"SetupDiOpenDeviceInfoW(set2, \"USB\\VID_7F3A&PID_0031\\SN1\", null, 0, cbSize " + cbSize + L")",
+        L"StringFromCLSID(" + guid + L")",
+        L"CoTaskMemFree(" + guid + L")",
+        L"SetupDiGetDeviceInstanceIdW(set2, member 0, 512, null)",
+        L"SetupDiGetDevicePropertyW(set2, member 0, " + driverKey + L" 5, type, " + bytes +
+            L", null, 0)",
+        L"SetupDiGetDevicePropertyW(set2, member 0, " + driverKey + L" 3, type, " + bytes +
+            L", null, 0)",
+        L"SetupDiCallClassInstaller(5, set2, member 0)",
+        L"SetupDiGetDeviceInstallParamsW(set2, member 0, cbSize " + paramsSize + L")",
+        L"SetupDiGetDeviceInstallParamsW(set2, null, cbSize " + paramsSize + L")",
+        L"SetupDiDestroyDeviceInfoList(set2)",
     };
     EXPECT_EQ(FakeCalls().calls, expected);
 }
@@ -187,13 +207,12 @@ TEST_F(DeviceNodesTest, TextFillingTheWholeBufferIsReadNoFurther) {
     // A platform that returns a full buffer without a NUL: the text ends with
     // the buffer (the version query then overwrites only its own units).
     TheFakeSetupApi().hardwareIds[kId].nodes = {Scanner([](auto& n) {
-        n.instanceId = {std::wstring(600, L'I'), 0, false};
         n.infPath = {std::wstring(512, L'N'), 0, false};
         n.version = {L"2.1", 0, false};
     })};
     InfNameSet gathered;
-    RemoveDevicesByHardwareId(kId, gathered);
-    const std::string id = "Device instance id: " + std::string(512, 'I');
+    RemoveScannerDevices(kOneId, gathered);
+    const std::string id = "Device instance id: USB\\VID_7F3A&PID_0031\\SN1";
     const std::string inf = "Device inf file path: " + std::string(512, 'N');
     const std::string version = "Device driver version: 2.1" + std::string(509, 'N');
 
@@ -204,13 +223,14 @@ TEST_F(DeviceNodesTest, TextFillingTheWholeBufferIsReadNoFurther) {
 
 TEST_F(DeviceNodesTest, GathersInfNamesOnceEachInCodeUnitOrderAcrossHardwareIds) {
     auto& ids = TheFakeSetupApi().hardwareIds;
-    ids[kId].nodes = {Node(0, L"A\\1", L"oem9.inf", L"1"), Node(1, L"A\\2", L"oem10.inf", L"1")};
+    ids[kId].nodes = {Node(0, L"USB\\VID_7F3A&PID_0031\\1", L"oem9.inf", L"1"),
+                      Node(1, L"USB\\VID_7F3A&PID_0031\\2", L"oem10.inf", L"1")};
     ids[L"USB\\VID_7F3A&PID_8064"].nodes = {
-        Node(0, L"B\\1", L"OEM9.inf", L"1"), Node(1, L"B\\2", L"oem9.inf", L"1"),
-        Node(2, L"B\\3", L"", L"1"), Node(3, L"B\\4", L"oem9.inf.", L"1")};
+        Node(0, L"USB\\VID_7F3A&PID_8064\\1", L"OEM9.inf", L"1"), Node(1, L"USB\\VID_7F3A&PID_8064\\2", L"oem9.inf", L"1"),
+        Node(2, L"USB\\VID_7F3A&PID_8064\\3", L"", L"1"), Node(3, L"USB\\VID_7F3A&PID_8064\\4", L"oem9.inf.", L"1")};
+    const wchar_t* const twoIds[] = {kId, L"USB\\VID_7F3A&PID_8064", nullptr};
     InfNameSet gathered;
-    RemoveDevicesByHardwareId(kId, gathered);
-    RemoveDevicesByHardwareId(L"USB\\VID_7F3A&PID_8064", gathered);
+    RemoveScannerDevices(twoIds, gathered);
     const std::vector<std::wstring> order(gathered.begin(), gathered.end());
     EXPECT_EQ(order, (std::vector<std::wstring>{L"", L"OEM9.inf", L"oem10.inf", L"oem9.inf",
                                                 L"oem9.inf."}));
@@ -239,7 +259,7 @@ TEST_F(DeviceNodesTest, RunGathersAcrossAllIdsThenRemovesThePackagesInSetOrder) 
     const std::string log = RunLogText();
     ASSERT_GE(log.size(), tail.size());
     EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
-    EXPECT_EQ(FakeCallsStartingWith(L"SetupDiGetClassDevsW").size(), TestTable("hardware-id").size());
+    EXPECT_EQ(FakeCallsStartingWith(L"SetupDiGetClassDevsW").size(), 1u) << "one set of USB nodes for every id";
     EXPECT_EQ(TheFakeSetupApi().uninstalledInfs, std::vector<std::wstring>{L"oem9.inf"});
     EXPECT_TRUE(FakeCallsStartingWith(L"SetupSetNonInteractiveMode").empty()) << "an administrator sits at it";
     EXPECT_TRUE(FakeCallsStartingWith(L"SetupDiSetDeviceInstallParamsW").empty());

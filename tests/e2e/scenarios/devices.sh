@@ -6,7 +6,11 @@
 # removed and reported, each gathered INF leaves the INF folder in the set's
 # order. A node of another vendor, a scanner node under an id not in the
 # table, and their OEM INFs survive; so does the INF of Windows itself
-# (usbscan.inf) that one scanner node was installed from.
+# (usbscan.inf) that one scanner node was installed from. A composite
+# scanner (its parent on Wine's own wineusb.inf, two functions on the
+# scanner's oem50.inf, which lists their ids): /check lists its three nodes,
+# the plain run and /quiet remove them and oem50.inf and keep wineusb.inf,
+# /quiet ending CLEAN with 0.
 #
 # Under qemu the 32-bit program on 32-bit Windows runs without Wine's
 # services (see emulation/x86.sh), so the class installer cannot reach the
@@ -19,6 +23,20 @@ fixture=$NRV_FIXTURES/devices_fixture.exe
 image='{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}'
 usb='{36FC9E60-C465-11CF-8056-444553540000}'
 scanner='USB\VID_7F3A&PID_'
+
+composite=${scanner}0042
+# The composite scanner's nodes, and its package listing its functions' ids.
+plant_composite() {
+    printf '%s\n' '[Version]' 'Signature="$Windows NT$"' '[Manufacturer]' 'N=Models' '[Models]' \
+        "S=Install,${composite}&MI_00" "S=Install,${composite}&MI_01" | e2e_stage_inf oem50.inf
+    e2e_wine "$fixture" plant "node:${composite}\\NRV0042,$usb,wineusb.inf,1.0" \
+        "node:${composite}&MI_00\\NRV0042A,$image,oem50.inf,3.2.0.1" \
+        "node:${composite}&MI_01\\NRV0042B,$image,oem50.inf,3.2.0.1" >/dev/null || e2e_fail "planting the composite"
+}
+composite_exists() {
+    e2e_wine "$fixture" report "nodes:$composite" "nodes:${composite}&MI_00" "nodes:${composite}&MI_01" \
+        inf:oem50.inf inf:wineusb.inf | tr -d '\r'
+}
 
 set +e
 e2e_wine "$fixture" plant \
@@ -49,7 +67,7 @@ removed="Device node has removed successfully"
 if [[ -n ${E2E_NO_SERVICES-} ]]; then
     removed="Can't remove device node. Error: 1722"
     survivors=$(printf '%s\n' "node ${scanner}0031\\NRV0001" "node ${scanner}0031\\NRV0002" \
-        "node ${scanner}0036\\NRV0005" "node ${scanner}0047\\NRV0003" "node ${scanner}8064\\NRV0004" "$survivors")
+        "node ${scanner}0036\\NRV0005" "node ${composite}\\NRV0042" "node ${scanner}0047\\NRV0003" "node ${scanner}8064\\NRV0004" "$survivors")
 fi
 e2e_expect_eq "planted nodes and INFs exist" "$(what_exists)" "$(printf '%s\n' \
     "node ${scanner}0031\\NRV0001" "node ${scanner}0031\\NRV0002" "node ${scanner}0036\\NRV0005" \
@@ -57,13 +75,25 @@ e2e_expect_eq "planted nodes and INFs exist" "$(what_exists)" "$(printf '%s\n' \
     'node USB\VID_04A9&PID_0031\OTHER1' 'inf oem9.inf' 'inf oem10.inf' 'inf oem3.inf' 'inf oem4.inf' \
     'inf usbscan.inf')"
 
+plant_composite
+# /check lists the composite scanner's parent and both its functions.
+e2e_run '' "$E2E_WORK/check" /check
+e2e_expect_eq "/check exit code" "$E2E_RC" 1
+e2e_expect_eq "/check lists the composite's nodes and packages" \
+    "$(tr -d '\r' <"$E2E_CONSOLE" | grep -e "${composite//\\/\\\\}" -e 'oem50.inf' -e 'wineusb.inf')" \
+    "$(printf '%s\n' "Device node: ${composite}\\NRV0042, attached: yes, inf: wineusb.inf, version: 1.0" \
+        "Device node: ${composite}&MI_00\\NRV0042A, attached: yes, inf: oem50.inf, version: 3.2.0.1" \
+        "Device node: ${composite}&MI_01\\NRV0042B, attached: yes, inf: oem50.inf, version: 3.2.0.1" \
+        "Driver package: oem50.inf" "Windows driver package kept: wineusb.inf")"
+
 dir=$E2E_WORK/run
 e2e_run 'y\n' "$dir"
 e2e_expect_eq "exit code" "$E2E_RC" 0
 
 # The run's numbers for each node (DevInst) are Wine's: the first free slot of
-# a table in the process, freed when the set is destroyed, so each set counts
-# from 0 in enumeration order (the instance ids sorted).
+# a table in the process, freed when the set is destroyed, so each id's set,
+# into which the run opens the id's nodes in the order the USB enumerator
+# lists them (the instance ids sorted), counts from 0.
 check() { printf '%s\n' "" "Check device with HardwareId: $1"; }
 member() { printf '%s\n' "" "Find device with class: $1 Instance: $2" "Device instance id: $3"; }
 declare -A nodes
@@ -76,6 +106,14 @@ nodes[${scanner}0031]=$(
 nodes[${scanner}0036]=$(
     member "$image" 0 "${scanner}0036\\NRV0005"
     printf '%s\n' "Device inf file path: usbscan.inf" "Device driver version: 10.0.19041.1" "$removed"
+)
+nodes[${composite}]=$(
+    member "$usb" 0 "${composite}\\NRV0042"
+    printf '%s\n' "Device inf file path: wineusb.inf" "Device driver version: 1.0" "$removed"
+    member "$image" 1 "${composite}&MI_00\\NRV0042A"
+    printf '%s\n' "Device inf file path: oem50.inf" "Device driver version: 3.2.0.1" "$removed"
+    member "$image" 2 "${composite}&MI_01\\NRV0042B"
+    printf '%s\n' "Device inf file path: oem50.inf" "Device driver version: 3.2.0.1" "$removed"
 )
 nodes[${scanner}0047]=$(
     member "$image" 0 "${scanner}0047\\NRV0003"
@@ -92,8 +130,9 @@ report=$(
     done
     printf '%s\n' "Remove driver package for inf file: oem10.inf" \
         "Device inf file has removed successfully" \
+        "Remove driver package for inf file: oem50.inf" "Device inf file has removed successfully" \
         "Remove driver package for inf file: oem9.inf" "Device inf file has removed successfully" \
-        "Windows driver package kept: usbscan.inf"
+        "Windows driver package kept: usbscan.inf" "Windows driver package kept: wineusb.inf"
 )
 mapfile -t report_lines <<<"$report"
 e2e_lines devices "${report_lines[@]}"
@@ -101,4 +140,19 @@ expected=$E2E_CLEAN_PRODUCTS$E2E_CLEAN_REGISTRY$devices
 e2e_expect_bytes "run log" "$(e2e_run_log "$dir")" "$E2E_BANNER$expected"
 e2e_expect_bytes "console" "$E2E_CONSOLE" "$E2E_BANNER$E2E_DIALOGUE$expected$E2E_PAUSE"
 e2e_expect_eq "only the collateral is left${E2E_NO_SERVICES:+, and the nodes}" "$(what_exists)" "$survivors"
+composite_left='inf wineusb.inf'
+[[ -n ${E2E_NO_SERVICES-} ]] && composite_left=$(printf '%s\n' "node ${composite}\\NRV0042" \
+    "node ${composite}&MI_00\\NRV0042A" "node ${composite}&MI_01\\NRV0042B" "$composite_left")
+e2e_expect_eq "the plain run removed the composite scanner and oem50.inf${E2E_NO_SERVICES:+ (not its nodes)}" \
+    "$(composite_exists)" "$composite_left"
+
+# /quiet on the composite scanner planted again: its three nodes and
+# oem50.inf go, wineusb.inf stays, and the inventory ends CLEAN.
+if [[ -z ${E2E_NO_SERVICES-} ]]; then
+    plant_composite
+    e2e_run '' "$E2E_WORK/quiet" /quiet
+    e2e_expect_eq "/quiet exit code" "$E2E_RC" 0
+    e2e_expect_eq "/quiet ends CLEAN" "$(tr -d '\r' <"$E2E_CONSOLE" | tail -n 1)" "NRV-CHECK: CLEAN"
+    e2e_expect_eq "/quiet removed the composite scanner and oem50.inf" "$(composite_exists)" 'inf wineusb.inf'
+fi
 e2e_finish
