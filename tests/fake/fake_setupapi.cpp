@@ -138,10 +138,8 @@ HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND par
         return Fail(FakeFailure() != 0 ? FakeFailure() : script.createError, INVALID_HANDLE_VALUE);
     OpenSet open{name, {}};
     const bool presentOnly = (flags & DIGCF_PRESENT) != 0;
-    const std::wstring below = LowerAscii(name) + L"\\";
     for (auto& [scriptName, nodes] : setupapi.script.hardwareIds) {
-        const std::wstring key = LowerAscii(scriptName);
-        if (key != LowerAscii(name) && !key.starts_with(below)) continue;
+        if (!LowerAscii(scriptName + L"\\").starts_with(LowerAscii(name) + L"\\")) continue;  // the name's or below it
         for (FakeDeviceNode& node : nodes.nodes)
             if (!node.removed && (!presentOnly || node.attached)) open.nodes.push_back(&node);
     }
@@ -181,9 +179,7 @@ BOOL SetupDiOpenDeviceInfoW(HDEVINFO deviceInfoSet, PCWSTR deviceInstanceId, HWN
     const auto found = setupapi.nodesById.find(LowerAscii(deviceInstanceId));
     if (found == setupapi.nodesById.end() || found->second->removed) return Fail(kErrorNoSuchDevinst);
     open->nodes.push_back(found->second);
-    deviceInfoData->ClassGuid = found->second->classGuid;
-    deviceInfoData->DevInst = found->second->devInst;
-    deviceInfoData->Reserved = open->nodes.size();
+    *deviceInfoData = {sizeof(SP_DEVINFO_DATA), found->second->classGuid, found->second->devInst, open->nodes.size()};
     return TRUE;
 }
 

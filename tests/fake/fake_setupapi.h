@@ -2,10 +2,9 @@
 // driver store) and the COM support that turns class GUIDs into text
 // (fake_ole32.cpp).
 //
-// Device nodes are scripted per device id (the instance id before its last
-// "\"); a set made for an enumerator ("USB") holds the nodes of every script
-// below it, in the order of their names, and fails as the enumerator's own
-// script says. Without one it is empty, as on a machine without the scanner.
+// Device nodes are scripted per device id (the instance id before its last "\"); a set made for
+// an enumerator ("USB") holds the nodes of every script below it, in the order of their names,
+// and fails as its own script says (none: empty, as on a machine without the scanner).
 #pragma once
 
 #include <cstring>

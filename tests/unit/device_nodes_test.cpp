@@ -17,8 +17,7 @@ const char* const kImageLine =
     "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 7";
 constexpr HRESULT kOutOfMemory = static_cast<HRESULT>(0x8007000E);
 
-// A node of the image class under the device id, its instance id the id
-// and DevInst + 1.
+// A node of the image class, its instance id the device id and DevInst + 1.
 FakeDeviceNode Node(DWORD devInst, const wchar_t* inf, const wchar_t* version, const std::wstring& id = kId) {
     FakeDeviceNode node;
     node.classGuid = kImageClass;
@@ -31,8 +30,8 @@ FakeDeviceNode Node(DWORD devInst, const wchar_t* inf, const wchar_t* version, c
 
 // The report of a node Node(devInst, inf, version) removed.
 std::string Removed(DWORD devInst, const std::string& inf, const std::string& version) {
-    const std::string number = std::to_string(devInst);
-    return Lines({"", ("Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: " + number).c_str(),
+    return Lines({"", ("Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: " +
+                       std::to_string(devInst)).c_str(),
                   ("Device instance id: USB\\VID_7F3A&PID_0031\\" + std::to_string(devInst + 1)).c_str(),
                   ("Device inf file path: " + inf).c_str(), ("Device driver version: " + version).c_str(),
                   "Device node has removed successfully"});

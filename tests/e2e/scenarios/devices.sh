@@ -6,10 +6,9 @@
 # removed and reported, each gathered INF leaves the INF folder in the set's
 # order. A node of another vendor, a scanner node under an id not in the
 # table, and their OEM INFs survive; so does the INF of Windows itself
-# (usbscan.inf) that one scanner node was installed from. A composite
-# scanner (its parent on Wine's wineusb.inf, two functions on oem50.inf):
-# /check lists them, the plain run and /quiet (ending CLEAN, 0) remove them
-# and oem50.inf and keep wineusb.inf.
+# (usbscan.inf) that one scanner node was installed from. A composite scanner
+# (parent on Wine's wineusb.inf, functions on oem50.inf): /check lists them; the
+# plain run and /quiet (CLEAN, 0) remove them and oem50.inf, keep wineusb.inf.
 #
 # Under qemu the 32-bit program on 32-bit Windows runs without Wine's
 # services (see emulation/x86.sh), so the class installer cannot reach the
