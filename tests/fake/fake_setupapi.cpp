@@ -15,25 +15,21 @@ constexpr DWORD kErrorInvalidUserBuffer = 1784;
 constexpr DWORD kErrorNoSuchDevinst = 0xE000020B;
 
 // An open device information set: the enumerator it was made for ("" for
-// an empty list), the script's nodes it holds, fixed when it was made or
-// opened into it (no script changes while a set is open), and its own
-// install parameters' flags.
+// an empty list), the script's nodes it holds (no script changes while a set
+// is open), and its own install parameters' flags.
 struct OpenSet {
     std::wstring enumerator;
     std::vector<FakeDeviceNode*> nodes;
     DWORD installFlags = 0;
 };
 
-// The nodes by instance id, ignoring ASCII case.
-using NodesById = std::unordered_map<std::wstring, std::vector<FakeDeviceNode*>>;
-
 struct SetupApiModel {
     FakeSetupApi script;
     std::map<std::uintptr_t, OpenSet> openSets;  // by handle value
     std::uintptr_t nextSet = 1;
-    // Made again with each empty list, for the opens into it that follow
-    // (a scan per open would make the benchmark's pass quadratic).
-    NodesById nodesById;
+    // The nodes not removed by instance id, lower case, made again with each empty
+    // list (a scan per open would make the benchmark's pass quadratic).
+    std::unordered_map<std::wstring, FakeDeviceNode*> nodesById;
 };
 
 // An open INF file: its path and, by number, the sections a context names.
@@ -98,6 +94,14 @@ FakeDeviceNode* FindNode(HDEVINFO set, const SP_DEVINFO_DATA* device) {
     return open->nodes[device->Reserved - 1];
 }
 
+// The flags of the node's install parameters, or of the set's own (device
+// null); null when there is no such node or set.
+DWORD* InstallFlags(HDEVINFO set, const SP_DEVINFO_DATA* device) {
+    FakeDeviceNode* node = device == nullptr ? nullptr : FindNode(set, device);
+    OpenSet* open = device == nullptr ? FindSet(set) : nullptr;
+    return node != nullptr ? &node->installFlags : open != nullptr ? &open->installFlags : nullptr;
+}
+
 std::wstring NodeName(const SP_DEVINFO_DATA* device) {
     return device == nullptr ? L"null" : L"member " + std::to_wstring(device->Reserved - 1);
 }
@@ -134,10 +138,8 @@ HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND par
         return Fail(FakeFailure() != 0 ? FakeFailure() : script.createError, INVALID_HANDLE_VALUE);
     OpenSet open{name, {}};
     const bool presentOnly = (flags & DIGCF_PRESENT) != 0;
-    const std::wstring below = LowerAscii(name) + L"\\";
     for (auto& [scriptName, nodes] : setupapi.script.hardwareIds) {
-        const std::wstring key = LowerAscii(scriptName);
-        if (key != LowerAscii(name) && !key.starts_with(below)) continue;
+        if (!LowerAscii(scriptName + L"\\").starts_with(LowerAscii(name) + L"\\")) continue;  // the name's or below it
         for (FakeDeviceNode& node : nodes.nodes)
             if (!node.removed && (!presentOnly || node.attached)) open.nodes.push_back(&node);
     }
@@ -154,7 +156,8 @@ HDEVINFO SetupDiCreateDeviceInfoList(const GUID* classGuid, HWND parent) {
     if (const DWORD failure = FakeFailure()) return Fail(failure, INVALID_HANDLE_VALUE);
     setupapi.nodesById.clear();
     for (auto& [scriptName, script] : setupapi.script.hardwareIds)
-        for (FakeDeviceNode& node : script.nodes) setupapi.nodesById[LowerAscii(node.instanceId.value)].push_back(&node);
+        for (FakeDeviceNode& node : script.nodes)
+            if (!node.removed) setupapi.nodesById.emplace(LowerAscii(node.instanceId.value), &node);
     const std::uintptr_t number = setupapi.nextSet++;
     setupapi.openSets[number] = OpenSet{};
     FakeHandleOpened("devinfo-set");
@@ -162,34 +165,22 @@ HDEVINFO SetupDiCreateDeviceInfoList(const GUID* classGuid, HWND parent) {
 }
 
 // Adds the node not removed with that instance id (compared ignoring ASCII
-// case) to the set: one of the nodes there were when the last empty list was
-// made.
+// case) when the last empty list was made to the set.
 BOOL SetupDiOpenDeviceInfoW(HDEVINFO deviceInfoSet, PCWSTR deviceInstanceId, HWND parent, DWORD openFlags,
                             PSP_DEVINFO_DATA deviceInfoData) {
     FakeRecordCall(!FakeCalls().recording ? std::wstring(L"SetupDiOpenDeviceInfoW")
                                              : L"SetupDiOpenDeviceInfoW(" + SetName(deviceInfoSet) + L", " +
                    FakeQuoted(deviceInstanceId) + L", " + (parent == nullptr ? L"null" : L"window") + L", " +
-                   std::to_wstring(openFlags) + L", cbSize " +
-                   (deviceInfoData == nullptr ? std::wstring(L"null") : std::to_wstring(deviceInfoData->cbSize)) +
-                   L")");
+                   std::to_wstring(openFlags) + L", cbSize " + std::to_wstring(deviceInfoData->cbSize) + L")");
     if (const DWORD failure = FakeFailure()) return Fail(failure);
     OpenSet* open = FindSet(deviceInfoSet);
     if (open == nullptr) return Fail(kErrorInvalidHandle);
-    if (deviceInfoData != nullptr && deviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA))
-        return Fail(kErrorInvalidUserBuffer);
-    const auto candidates = setupapi.nodesById.find(LowerAscii(deviceInstanceId));
-    if (candidates != setupapi.nodesById.end())
-        for (FakeDeviceNode* node : candidates->second) {
-            if (node->removed) continue;
-            open->nodes.push_back(node);
-            if (deviceInfoData != nullptr) {
-                deviceInfoData->ClassGuid = node->classGuid;
-                deviceInfoData->DevInst = node->devInst;
-                deviceInfoData->Reserved = open->nodes.size();
-            }
-            return TRUE;
-        }
-    return Fail(kErrorNoSuchDevinst);
+    if (deviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA)) return Fail(kErrorInvalidUserBuffer);
+    const auto found = setupapi.nodesById.find(LowerAscii(deviceInstanceId));
+    if (found == setupapi.nodesById.end() || found->second->removed) return Fail(kErrorNoSuchDevinst);
+    open->nodes.push_back(found->second);
+    *deviceInfoData = {sizeof(SP_DEVINFO_DATA), found->second->classGuid, found->second->devInst, open->nodes.size()};
+    return TRUE;
 }
 
 BOOL SetupDiEnumDeviceInfo(HDEVINFO deviceInfoSet, DWORD memberIndex,
@@ -271,16 +262,10 @@ BOOL SetupDiSetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA dev
     FakeRecordCall(L"SetupDiSetDeviceInstallParamsW(" + SetName(deviceInfoSet) + L", " + NodeName(deviceInfoData) +
                    L", flags " + std::to_wstring(deviceInstallParams->Flags) + L")");
     if (const DWORD failure = FakeFailure()) return Fail(failure);
-    if (deviceInstallParams->cbSize != sizeof(SP_DEVINSTALL_PARAMS_W)) return Fail(kErrorInvalidUserBuffer);
-    if (deviceInfoData == nullptr) {  // the set's own
-        OpenSet* open = FindSet(deviceInfoSet);
-        if (open == nullptr) return Fail(kErrorInvalidHandle);
-        open->installFlags = deviceInstallParams->Flags;
-        return TRUE;
-    }
-    FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
-    if (node == nullptr) return Fail(kErrorInvalidUserBuffer);
-    node->installFlags = deviceInstallParams->Flags;
+    DWORD* flags = InstallFlags(deviceInfoSet, deviceInfoData);
+    if (flags == nullptr || deviceInstallParams->cbSize != sizeof(SP_DEVINSTALL_PARAMS_W))
+        return Fail(kErrorInvalidUserBuffer);
+    *flags = deviceInstallParams->Flags;
     return TRUE;
 }
 
@@ -315,17 +300,12 @@ BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA dev
                    NodeName(deviceInfoData) + L", cbSize " +
                    std::to_wstring(deviceInstallParams->cbSize) + L")");
     if (const DWORD failure = FakeFailure()) return Fail(failure);
-    if (deviceInstallParams->cbSize != sizeof(SP_DEVINSTALL_PARAMS_W)) return Fail(kErrorInvalidUserBuffer);
-    if (deviceInfoData == nullptr) {  // the set's own
-        const OpenSet* open = FindSet(deviceInfoSet);
-        if (open == nullptr) return Fail(kErrorInvalidHandle);
-        deviceInstallParams->Flags = open->installFlags;
-        return TRUE;
-    }
+    const DWORD* flags = InstallFlags(deviceInfoSet, deviceInfoData);
+    if (flags == nullptr || deviceInstallParams->cbSize != sizeof(SP_DEVINSTALL_PARAMS_W))
+        return Fail(kErrorInvalidUserBuffer);
     const FakeDeviceNode* node = FindNode(deviceInfoSet, deviceInfoData);
-    if (node == nullptr) return Fail(kErrorInvalidUserBuffer);
-    if (node->installParamsError != 0) return Fail(node->installParamsError);
-    deviceInstallParams->Flags = node->installFlags;
+    if (node != nullptr && node->installParamsError != 0) return Fail(node->installParamsError);
+    deviceInstallParams->Flags = *flags;
     return TRUE;
 }
 

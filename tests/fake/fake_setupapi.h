@@ -2,13 +2,9 @@
 // driver store) and the COM support that turns class GUIDs into text
 // (fake_ole32.cpp).
 //
-// Device nodes are scripted per device id (the instance id before its last
-// "\"), each script's nodes in order; a set made for an enumerator holds the
-// nodes of the script under that name and of every script below it ("USB":
-// every "USB\..." script, in the order of their names), and takes its
-// creation and enumeration failures from the enumerator's own script. An
-// enumerator without a script gives an empty set, as the platform does on a
-// machine without the scanner.
+// Device nodes are scripted per device id (the instance id before its last "\"); a set made for
+// an enumerator ("USB") holds the nodes of every script below it, in the order of their names,
+// and fails as its own script says (none: empty, as on a machine without the scanner).
 #pragma once
 
 #include <cstring>
@@ -39,10 +35,9 @@ struct FakeDeviceNode {
     DWORD installFlags = 0;   // the Flags of its install parameters (DI_NEEDREBOOT, ...)
     DWORD installParamsError = 0;  // non-zero: reading them fails with this code
     bool attached = false;    // a member of DIGCF_PRESENT sets too
-    // DIF_REMOVE sets DI_NEEDREBOOT (in the node's install parameters, or
-    // with restartFlagOnSet in the set's) and leaves the node until the
-    // restart, with problemWhileWaiting (21: a device whose driver cannot be
-    // stopped).
+    // DIF_REMOVE sets DI_NEEDREBOOT (in the node's install parameters, or the
+    // set's) and leaves the node until the restart, with problemWhileWaiting
+    // (21: a device whose driver cannot be stopped).
     bool removalWaitsForRestart = false;
     bool restartFlagOnSet = false;
     DWORD problemWhileWaiting = CM_PROB_WILL_BE_REMOVED;

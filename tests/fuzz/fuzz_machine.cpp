@@ -154,28 +154,19 @@ void PlantDevices() {
         FakeDeviceSetScript& script = TheFakeSetupApi().hardwareIds[hardwareId];
         for (int count = FuzzByte() % 3; count > 0; --count) {
             const std::uint8_t traits = FuzzByte();
+            // A scanner's node may be a function of a composite device.
+            const std::wstring deviceId = hardwareId + (id < kHardwareIds && (traits & 0x70) == 0x50 ? L"&MI_01" : L"");
             FakeDeviceNode node;
             node.classGuid = GUID{0x36fc9e60, 0xc465, 0x11cf, {0x80, 0x56, 0x44, 0x45, 0x53, 0x54, 0, 0}};
             node.devInst = ++devInst;
-            node.instanceId.value = hardwareId + L"\\" + std::to_wstring(devInst);
+            node.instanceId.value = deviceId + L"\\" + std::to_wstring(devInst);
             node.infPath.value = kInfNames[traits % std::size(kInfNames)];
             node.version.value = L"3.2.0.1";
             node.attached = traits & 8;
             node.removalWaitsForRestart = (traits & 0x70) == 0x70;
             node.restartFlagOnSet = traits & 0x80;
-            script.nodes.push_back(node);
+            (deviceId == hardwareId ? script : TheFakeSetupApi().hardwareIds[deviceId]).nodes.push_back(node);
         }
-    }
-    // A function of a composite scanner, on one of the INF names.
-    if (const std::uint8_t traits = FuzzByte(); traits != 0) {
-        const std::wstring deviceId = HardwareIdTable[traits % kHardwareIds] + std::wstring(L"&MI_0") +
-                                      static_cast<wchar_t>(L'0' + traits % 10);
-        FakeDeviceNode node;
-        node.devInst = ++devInst;
-        node.instanceId.value = deviceId + L"\\7&" + std::to_wstring(devInst);
-        node.infPath.value = kInfNames[traits % std::size(kInfNames)];
-        node.removalWaitsForRestart = (traits & 0x70) == 0x70;
-        TheFakeSetupApi().hardwareIds[deviceId].nodes.push_back(node);
     }
 }
 

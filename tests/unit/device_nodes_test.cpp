@@ -17,16 +17,27 @@ const char* const kImageLine =
     "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 7";
 constexpr HRESULT kOutOfMemory = static_cast<HRESULT>(0x8007000E);
 
-FakeDeviceNode Node(DWORD devInst, const wchar_t* instanceId, const wchar_t* inf,
-                    const wchar_t* version) {
+// A node of the image class, its instance id the device id and DevInst + 1.
+FakeDeviceNode Node(DWORD devInst, const wchar_t* inf, const wchar_t* version, const std::wstring& id = kId) {
     FakeDeviceNode node;
     node.classGuid = kImageClass;
     node.devInst = devInst;
-    node.instanceId.value = instanceId;
+    node.instanceId.value = id + L"\\" + std::to_wstring(devInst + 1);
     node.infPath.value = inf;
     node.version.value = version;
     return node;
 }
+
+// The report of a node Node(devInst, inf, version) removed.
+std::string Removed(DWORD devInst, const std::string& inf, const std::string& version) {
+    return Lines({"", ("Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: " +
+                       std::to_string(devInst)).c_str(),
+                  ("Device instance id: USB\\VID_7F3A&PID_0031\\" + std::to_string(devInst + 1)).c_str(),
+                  ("Device inf file path: " + inf).c_str(), ("Device driver version: " + version).c_str(),
+                  "Device node has removed successfully"});
+}
+
+const std::string kRestart = Lines({"Restart the computer to finish the removal."});
 
 // A node whose install parameters, read after its removal, hold flags (or
 // cannot be read: error).
@@ -36,7 +47,7 @@ FakeDeviceNode Installed(FakeDeviceNode node, DWORD flags, DWORD error) {
     return node;
 }
 
-FakeDeviceNode Scanner() { return Node(7, L"USB\\VID_7F3A&PID_0031\\SN1", L"oem9.inf", L"2.1.0.5"); }
+FakeDeviceNode Scanner() { return Node(7, L"oem9.inf", L"2.1.0.5"); }
 
 template <typename Change>
 FakeDeviceNode Scanner(Change change) {
@@ -71,29 +82,18 @@ TEST_F(DeviceNodesTest, ReportsTheSetAndEachMemberRowByRow) {
         {"nothing ever registered under the enumerator", {ERROR_INVALID_DATA, {}, ERROR_NO_MORE_ITEMS}, S_OK,
          head, {}, 0, 0},
         {"empty set", {}, S_OK, head, {}, 1, 0},
-        {"every query succeeds", {0, {Scanner()}, ERROR_NO_MORE_ITEMS}, S_OK,
-         head + Lines({"", kImageLine, "Device instance id: USB\\VID_7F3A&PID_0031\\SN1",
-                       "Device inf file path: oem9.inf", "Device driver version: 2.1.0.5",
-                       "Device node has removed successfully"}),
+        {"every query succeeds", {0, {Scanner()}, ERROR_NO_MORE_ITEMS}, S_OK, head + Removed(7, "oem9.inf", "2.1.0.5"),
          {L"oem9.inf"}, 2, 1},
-        {"enumeration fails after two members",
-         {0, {Node(0, L"USB\\VID_7F3A&PID_0031\\1", L"oem1.inf", L"1"),
-              Node(1, L"USB\\VID_7F3A&PID_0031\\2", L"oem2.inf", L"2")}, 87},
-         S_OK,
-         head + Lines({"", "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 0",
-                       "Device instance id: USB\\VID_7F3A&PID_0031\\1", "Device inf file path: oem1.inf",
-                       "Device driver version: 1", "Device node has removed successfully", "",
-                       "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 1",
-                       "Device instance id: USB\\VID_7F3A&PID_0031\\2", "Device inf file path: oem2.inf",
-                       "Device driver version: 2", "Device node has removed successfully",
-                       "Can't enumerate device information set. Error: 87"}),
+        {"enumeration fails after two members", {0, {Node(0, L"oem1.inf", L"1"), Node(1, L"oem2.inf", L"2")}, 87}, S_OK,
+         head + Removed(0, "oem1.inf", "1") + Removed(1, "oem2.inf", "2") +
+             Lines({"Can't enumerate device information set. Error: 87"}),
          {L"oem1.inf", L"oem2.inf"}, 2, 2},
         {"class GUID without text; a node whose instance id ends with 259 is kept",
          {0, {Scanner([](auto& n) { n.instanceId = {L"USB\\VID_7F3A&PID_0031\\SN0", ERROR_NO_MORE_ITEMS}; }), Scanner()},
           ERROR_NO_MORE_ITEMS},
          kOutOfMemory,
          head + Lines({"Can't get device instance id. Error: 259", "", "Find device with class: error Instance: 7",
-                       "Device instance id: USB\\VID_7F3A&PID_0031\\SN1", "Device inf file path: oem9.inf",
+                       "Device instance id: USB\\VID_7F3A&PID_0031\\8", "Device inf file path: oem9.inf",
                        "Device driver version: 2.1.0.5", "Device node has removed successfully"}),
          {L"oem9.inf"}, 2, 1},
         {"instance id too long (kept); INF path missing, version missing, removal refused",
@@ -105,44 +105,21 @@ TEST_F(DeviceNodesTest, ReportsTheSetAndEachMemberRowByRow) {
           ERROR_NO_MORE_ITEMS},
          S_OK,
          head + Lines({"Can't get device instance id. Error: 122", "", kImageLine,
-                       "Device instance id: USB\\VID_7F3A&PID_0031\\SN1",
+                       "Device instance id: USB\\VID_7F3A&PID_0031\\8",
                        "Can't get device inf file path. Error: 1168", "Can't remove device node. Error: 5"}),
          {}, 2, 1},
+        // The set's flag is taken away once read: the node after it tells its own.
         {"removals that finish with a restart, by the node's flags or the set's, and one whose parameters cannot be read",
          {0,
-          {Installed(Node(0, L"USB\\VID_7F3A&PID_0031\\1", L"oem1.inf", L"1"), DI_NEEDREBOOT | 0x10, 0),
-           Installed(Node(1, L"USB\\VID_7F3A&PID_0031\\2", L"oem2.inf", L"2"), DI_NEEDRESTART, 0),
-           Installed(Node(2, L"USB\\VID_7F3A&PID_0031\\3", L"oem3.inf", L"3"), DI_NEEDREBOOT, 87),
-           Scanner([](auto& n) {
-               n.removalWaitsForRestart = true;
-               n.restartFlagOnSet = true;
-           }),
-           Node(4, L"USB\\VID_7F3A&PID_0031\\5", L"oem5.inf", L"5")},
+          {Installed(Node(0, L"oem1.inf", L"1"), DI_NEEDREBOOT | 0x10, 0), Installed(Node(1, L"oem2.inf", L"2"), DI_NEEDRESTART, 0),
+           [] { auto n = Node(2, L"oem3.inf", L"3"); n.removalWaitsForRestart = n.restartFlagOnSet = true; return n; }(),
+           Installed(Node(3, L"oem4.inf", L"4"), DI_NEEDREBOOT, 87)},
           ERROR_NO_MORE_ITEMS},
          S_OK,
-         head + Lines({"", "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 0",
-                       "Device instance id: USB\\VID_7F3A&PID_0031\\1", "Device inf file path: oem1.inf",
-                       "Device driver version: 1", "Device node has removed successfully",
-                       "Restart the computer to finish the removal.", "",
-                       "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 1",
-                       "Device instance id: USB\\VID_7F3A&PID_0031\\2", "Device inf file path: oem2.inf",
-                       "Device driver version: 2", "Device node has removed successfully",
-                       "Restart the computer to finish the removal.", "",
-                       "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 2",
-                       "Device instance id: USB\\VID_7F3A&PID_0031\\3", "Device inf file path: oem3.inf",
-                       "Device driver version: 3", "Device node has removed successfully", "", kImageLine,
-                       "Device instance id: USB\\VID_7F3A&PID_0031\\SN1", "Device inf file path: oem9.inf",
-                       "Device driver version: 2.1.0.5", "Device node has removed successfully",
-                       "Restart the computer to finish the removal.", "",
-                       "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 4",
-                       "Device instance id: USB\\VID_7F3A&PID_0031\\5", "Device inf file path: oem5.inf",
-                       "Device driver version: 5", "Device node has removed successfully"}),
-         {L"oem1.inf", L"oem2.inf", L"oem3.inf", L"oem5.inf", L"oem9.inf"}, 2, 5},
-        {"empty INF path",
-         {0, {Scanner([](auto& n) { n.infPath.value = L""; })}, ERROR_NO_MORE_ITEMS}, S_OK,
-         head + Lines({"", kImageLine, "Device instance id: USB\\VID_7F3A&PID_0031\\SN1",
-                       "Device inf file path: ", "Device driver version: 2.1.0.5",
-                       "Device node has removed successfully"}),
+         head + Removed(0, "oem1.inf", "1") + kRestart + Removed(1, "oem2.inf", "2") + kRestart +
+             Removed(2, "oem3.inf", "3") + kRestart + Removed(3, "oem4.inf", "4"),
+         {L"oem1.inf", L"oem2.inf", L"oem3.inf", L"oem4.inf"}, 2, 4},
+        {"empty INF path", {0, {Node(7, L"", L"2.1.0.5")}, ERROR_NO_MORE_ITEMS}, S_OK, head + Removed(7, "", "2.1.0.5"),
          {L""}, 2, 1},
     };
     for (const auto& c : cases) {
@@ -187,7 +164,7 @@ TEST_F(DeviceNodesTest, PassesTheBuildsRecordSizeAndReadsTheInfBeforeTheRemoval)
         L"SetupDiEnumDeviceInfo(set1, 1, cbSize " + cbSize + L")",
         L"SetupDiDestroyDeviceInfoList(set1)",
         L"SetupDiCreateDeviceInfoList(null, null)",
-        L"SetupDiOpenDeviceInfoW(set2, \"USB\\VID_7F3A&PID_0031\\SN1\", null, 0, cbSize " + cbSize + L")",
+        L"SetupDiOpenDeviceInfoW(set2, \"USB\\VID_7F3A&PID_0031\\8\", null, 0, cbSize " + cbSize + L")",
         L"StringFromCLSID(" + guid + L")",
         L"CoTaskMemFree(" + guid + L")",
         L"SetupDiGetDeviceInstanceIdW(set2, member 0, 512, null)",
@@ -212,7 +189,7 @@ TEST_F(DeviceNodesTest, TextFillingTheWholeBufferIsReadNoFurther) {
     })};
     InfNameSet gathered;
     RemoveScannerDevices(kOneId, gathered);
-    const std::string id = "Device instance id: USB\\VID_7F3A&PID_0031\\SN1";
+    const std::string id = "Device instance id: USB\\VID_7F3A&PID_0031\\8";
     const std::string inf = "Device inf file path: " + std::string(512, 'N');
     const std::string version = "Device driver version: 2.1" + std::string(509, 'N');
 
@@ -223,12 +200,10 @@ TEST_F(DeviceNodesTest, TextFillingTheWholeBufferIsReadNoFurther) {
 
 TEST_F(DeviceNodesTest, GathersInfNamesOnceEachInCodeUnitOrderAcrossHardwareIds) {
     auto& ids = TheFakeSetupApi().hardwareIds;
-    ids[kId].nodes = {Node(0, L"USB\\VID_7F3A&PID_0031\\1", L"oem9.inf", L"1"),
-                      Node(1, L"USB\\VID_7F3A&PID_0031\\2", L"oem10.inf", L"1")};
-    ids[L"USB\\VID_7F3A&PID_8064"].nodes = {
-        Node(0, L"USB\\VID_7F3A&PID_8064\\1", L"OEM9.inf", L"1"), Node(1, L"USB\\VID_7F3A&PID_8064\\2", L"oem9.inf", L"1"),
-        Node(2, L"USB\\VID_7F3A&PID_8064\\3", L"", L"1"), Node(3, L"USB\\VID_7F3A&PID_8064\\4", L"oem9.inf.", L"1")};
+    ids[kId].nodes = {Node(0, L"oem9.inf", L"1"), Node(1, L"oem10.inf", L"1")};
     const wchar_t* const twoIds[] = {kId, L"USB\\VID_7F3A&PID_8064", nullptr};
+    ids[twoIds[1]].nodes = {Node(0, L"OEM9.inf", L"1", twoIds[1]), Node(1, L"oem9.inf", L"1", twoIds[1]),
+                            Node(2, L"", L"1", twoIds[1]), Node(3, L"oem9.inf.", L"1", twoIds[1])};
     InfNameSet gathered;
     RemoveScannerDevices(twoIds, gathered);
     const std::vector<std::wstring> order(gathered.begin(), gathered.end());
@@ -240,9 +215,8 @@ TEST_F(DeviceNodesTest, RunGathersAcrossAllIdsThenRemovesThePackagesInSetOrder) 
     const std::string last = TestTable("hardware-id").back();
     const std::wstring lastId(last.begin(), last.end());
     auto& ids = TheFakeSetupApi().hardwareIds;
-    ids[kId].nodes = {Node(3, L"USB\\VID_7F3A&PID_0031\\SN1", L"oem9.inf", L"1.0")};
-    const std::wstring lastNode = lastId + L"\\SN2";
-    ids[lastId].nodes = {Node(4, lastNode.c_str(), L"oem10.inf", L"2.0")};
+    ids[kId].nodes = {Node(3, L"oem9.inf", L"1.0")};
+    ids[lastId].nodes = {Node(4, L"oem10.inf", L"2.0", lastId)};
     for (const wchar_t* name : {L"oem9.inf", L"oem10.inf"})
         FakeStoreInf(name, FakeInfOf({{L"Models", {FakeModel(L"USB\\VID_7F3A&PID_0031")}}}));
     TheFakeSetupApi().uninstallErrors[L"oem10.inf"] = ERROR_FILE_NOT_FOUND;
@@ -251,7 +225,7 @@ TEST_F(DeviceNodesTest, RunGathersAcrossAllIdsThenRemovesThePackagesInSetOrder) 
     ASSERT_EQ(RunCleanup(), 0);
     const std::string tail = "\nCheck device with HardwareId: " + last + "\n" + Lines({
         "", "Find device with class: {6BDD1FC6-810F-11D0-BEC7-08002BE2092F} Instance: 4",
-        ("Device instance id: " + last + "\\SN2").c_str(), "Device inf file path: oem10.inf",
+        ("Device instance id: " + last + "\\5").c_str(), "Device inf file path: oem10.inf",
         "Device driver version: 2.0", "Device node has removed successfully",
         "Remove driver package for inf file: oem10.inf", "Can't remove device inf file. Error: 2",
         "Remove driver package for inf file: oem9.inf",
