@@ -75,7 +75,7 @@ struct FakeMsiProduct {
     std::wstring version = L"3.2.0";                 // VersionString
     std::wstring packageCode = kFakePackageCode;     // PackageCode
     // Per machine; its uninstall fails (1612) while a patch's cached file is gone.
-    std::vector<FakeMsiPatch> patches;
+    std::vector<FakeMsiPatch> patches = {};
     bool operator==(const FakeMsiProduct&) const = default;
 };
 
