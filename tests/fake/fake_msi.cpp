@@ -97,11 +97,9 @@ constexpr std::string_view kPackageFileMark = "msi-package:";
 // The package at path: a file whose content names one (an original, or a
 // copy of it), else a cached package by its path. Null when it is no package.
 FakeMsiPackage* PackageAt(const std::wstring& path) {
+    const auto cached = msi.packages.find(path);
     const auto file = TheFakeKernel().files.find(path);
-    if (file == TheFakeKernel().files.end()) {
-        const auto cached = msi.packages.find(path);
-        return cached == msi.packages.end() ? nullptr : &cached->second;
-    }
+    if (file == TheFakeKernel().files.end()) return cached == msi.packages.end() ? nullptr : &cached->second;
     if (!file->second.starts_with(kPackageFileMark)) return nullptr;
     const std::string key = file->second.substr(kPackageFileMark.size());
     const auto named = msi.packages.find(std::wstring(key.begin(), key.end()));
@@ -435,7 +433,7 @@ UINT MsiSummaryInfoGetPropertyW(MSIHANDLE summaryInfo, UINT property, PUINT, int
 // The applied patches of a product installed per machine: listed when the
 // machine's context is asked for; read in it, with no user.
 UINT MsiEnumPatchesExW(LPCWSTR productCode, LPCWSTR userSid, DWORD context, DWORD filter, DWORD index,
-                       WCHAR patchCode[39], WCHAR targetProductCode[39], MSIINSTALLCONTEXT* targetProductContext,
+                       WCHAR patchCode[39], WCHAR /*targetProductCode*/[39], MSIINSTALLCONTEXT* targetProductContext,
                        LPWSTR targetUserSid, LPDWORD targetUserSidSize) {
     FakeRecordCall(L"MsiEnumPatchesExW(" + FakeQuoted(productCode) + L", " + FakeQuoted(userSid) + L", " +
                    std::to_wstring(context) + L", " + std::to_wstring(filter) + L", " + std::to_wstring(index) + L")");
@@ -445,7 +443,6 @@ UINT MsiEnumPatchesExW(LPCWSTR productCode, LPCWSTR userSid, DWORD context, DWOR
         (filter & MSIPATCHSTATE_APPLIED) == 0)
         return ERROR_NO_MORE_ITEMS;
     if (patchCode != nullptr) FakeWriteText(patchCode, 39, product->patches[index].code);
-    if (targetProductCode != nullptr) FakeWriteText(targetProductCode, 39, Upper(product->productCode));
     if (targetProductContext != nullptr) *targetProductContext = MSIINSTALLCONTEXT_MACHINE;
     if (targetUserSid != nullptr) FakeWriteText(targetUserSid, *targetUserSidSize, L"");
     if (targetUserSidSize != nullptr) *targetUserSidSize = 0;

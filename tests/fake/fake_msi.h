@@ -58,8 +58,7 @@ struct FakeMsiPackage {
 // A patch applied to a product, and the path of its cached file (present
 // when FakeKernel::files or FakeMsi::packages has it).
 struct FakeMsiPatch {
-    std::wstring code;
-    std::wstring localPackage;
+    std::wstring code, localPackage;
     bool operator==(const FakeMsiPatch&) const = default;
 };
 

@@ -486,9 +486,9 @@ TEST_F(ProductsTest, AProductWhoseCachedPackageIsGoneIsRemovedFromItsRestoredOri
     const std::vector<std::string> found{kFound, "Can't open package installer data base. Error: 110", refused,
                                          "Original package: C:\\kit\\driver 7.msi"};
     const std::vector<std::string> kept{kCachePath, "Can't remove driver product package. Error: 1619"};
-    const auto lines = [&](std::vector<std::string> more) {
+    const auto lines = [&](std::vector<std::string> more, const std::string& cachePath = kCachePath) {
         more.insert(more.begin(), found.begin(), found.end());
-        if (more.back() != kRemoved) more.insert(more.end(), kept.begin(), kept.end());
+        if (more.back() != kRemoved) more.insert(more.end(), {cachePath, kept[1]});
         return more;
     };
     const std::vector<std::string> removed{kRestored, kOpened, kDescribed, kChanged, kCachePath, kRemoved};
@@ -497,18 +497,11 @@ TEST_F(ProductsTest, AProductWhoseCachedPackageIsGoneIsRemovedFromItsRestoredOri
         more.insert(more.end(), kept.begin(), kept.end());
         return more;
     };
-    // Only to where the installer keeps its cache: no other folder, no stream.
-    const auto outside = [&](const char* path) {
-        auto more = lines({"Can't restore cached package. Error: 161"});
-        more.end()[-2] = std::string("Driver product package cache path: ") + path;
-        return more;
-    };
     const std::vector<std::string> othersCanChange{
         "Original package refused, others can change it: C:\\kit\\driver 7.msi",
         "No original package of this product in: C:\\kit"};
     static const auto original = [] { return &TheFakeKernel().security[L"C:\\kit\\driver 7.msi"]; };
     static const auto allow = [](ACCESS_MASK mask, const wchar_t* sid) { original()->dacl.push_back({0, 0, mask, sid}); };
-    static const auto cachedAt = [](const wchar_t* path) { TheFakeMsi().products[0].localPackage = path; };
     struct Case {
         const char* what;
         void (*script)();
@@ -518,22 +511,20 @@ TEST_F(ProductsTest, AProductWhoseCachedPackageIsGoneIsRemovedFromItsRestoredOri
         {"its original", [] {}, lines(removed)},
         {"the Windows directory in other letters", [] { TheFakeKernel().windowsDirectory = L"C:\\WINDOWS"; }, lines(removed)},
         {"a leftover temporary file", [] { TheFakeKernel().files[kTemporary] = "the half of a package"; }, lines(removed)},
-        {"a cache registered elsewhere", [] { cachedAt(L"C:\\Users\\u\\5e93a1.msi"); }, outside("C:\\Users\\u\\5e93a1.msi")},
-        {"a cache registered as a stream", [] { cachedAt(L"C:\\windows\\Installer\\5e93a1.msi:x"); },
-         outside("C:\\windows\\Installer\\5e93a1.msi:x")},
+        // Only to where the installer keeps its cache: no other folder, no stream.
+        {"a cache registered elsewhere", [] { TheFakeKernel().windowsDirectory = L"D:\\windows"; }, lines({"Can't restore cached package. Error: 161"})},
+        {"a cache registered as a stream", [] { TheFakeMsi().products[0].localPackage = L"C:\\windows\\Installer\\5e93a1.msi:x"; },
+         lines({"Can't restore cached package. Error: 161"}, "Driver product package cache path: C:\\windows\\Installer\\5e93a1.msi:x")},
         // What another process put back meanwhile is never replaced.
         {"a file under the cached name meanwhile", [] { TheFakeKernel().othersCreate[kTemporary] = {kPackage, "another's"}; },
          lines({"Can't restore cached package. Error: 183"})},
-        {"a write cut short", [] { TheFakeKernel().writeErrors[kTemporary] = 112; },
-         lines({"Can't restore cached package. Error: 112"})},
+        {"a write cut short", [] { TheFakeKernel().writeErrors[kTemporary] = 112; }, lines({"Can't restore cached package. Error: 112"})},
         {"another build alone", [] { std::erase(TheFakeKernel().folders[L"C:\\kit"], L"driver 7.msi"); },
          refusedAs({"No original package of this product in: C:\\kit"})},
         // Held before its codes are read: what is read is what is restored.
         {"the original swapped before it is held",
          [] { TheFakeKernel().contentOnOpen[L"C:\\kit\\driver 7.msi"] = TheFakeKernel().files[L"C:\\kit\\new build.msi"]; },
-         refusedAs({"Original package refused, another build: C:\\kit\\driver 7.msi, package code "
-                    "{B0000000-0000-4000-8000-000000000002}, installed {C0DEC0DE-0000-4000-8000-000000000001}",
-                    "No original package of this product in: C:\\kit"})},
+         refusedAs({std::regex_replace(refused, std::regex("new build"), "driver 7"), "No original package of this product in: C:\\kit"})},
         // Who may change the original decides, not what it holds.
         {"owned by a user", [] { original()->owner = L"S-1-5-21-1-2-3-1107"; }, refusedAs(othersCanChange)},
         {"Everyone may modify it", [] { allow(0x1301FF, L"S-1-1-0"); }, refusedAs(othersCanChange)},
@@ -566,8 +557,7 @@ TEST_F(ProductsTest, AProductWhoseCachedPackageIsGoneIsRemovedFromItsRestoredOri
         EXPECT_EQ(Console(), Join(c.lines));
         EXPECT_EQ(TheFakeMsi().products.empty(), c.lines.back() == kRemoved);
         // The originals are only read, and held so that nobody writes them
-        // meanwhile; the restore leaves no temporary file, writes nothing
-        // where it refuses to, and replaces nothing.
+        // meanwhile; the restore leaves no temporary file.
         EXPECT_EQ(TheFakeMsi().packages[L"C:\\kit\\driver 7.msi"], package);
         for (const auto& call : FakeCallsStartingWith(L"MsiOpenDatabaseW(\"C:\\kit")) EXPECT_TRUE(call.ends_with(L", 0)"));
         for (const auto& call : FakeCallsStartingWith(L"CreateFileW(\"C:\\kit"))
@@ -595,10 +585,8 @@ TEST_F(ProductsTest, ARestoreStoppedAnywhereIsFinishedByTheNextRun) {
             stopped = false;
         } catch (const FakeRunStopped&) {}
         FakeEndProcess();
-        const auto cached = TheFakeKernel().files.find(kPackage);
-        if (cached != TheFakeKernel().files.end() && TheFakeMsi().packages.count(kPackage) == 0) {
-            EXPECT_EQ(cached->second, TheFakeKernel().files[L"C:\\kit\\driver 7.msi"]);
-        }
+        EXPECT_TRUE(TheFakeKernel().files.count(kPackage) == 0 || TheFakeMsi().packages.count(kPackage) != 0 ||
+                    TheFakeKernel().files[kPackage] == TheFakeKernel().files[L"C:\\kit\\driver 7.msi"]);
         RemoveProduct(kPatched);
         EXPECT_TRUE(TheFakeMsi().products.empty());
     }
@@ -630,8 +618,6 @@ TEST_F(ProductsTest, ACachedPatchThatIsGoneIsNamedAndRestored) {
         SetUp();
         FakeMsiInstallProduct(kRow2, kRow2, kPackage, Package(true, true));
         TheFakeMsi().products[0].patches = {{L"{9A7C0001-0000-4000-8000-0000000000F1}", L"C:\\windows\\Installer\\7f.msp"}};
-        TheFakeKernel().folders[L"C:\\kit"].push_back(L"notes.msp");
-        TheFakeKernel().files[L"C:\\kit\\notes.msp"] = "not a patch";
         FakeMsiPackage patch;
         patch.patch = true;
         for (const auto& [name, code] : {std::pair{L"other.msp", L"{9A7C0002-0000-4000-8000-0000000000F2}"},
