@@ -364,12 +364,10 @@ BOOL MoveFileExW(LPCWSTR existingFileName, LPCWSTR newFileName, DWORD flags) {
     if (const DWORD failure = FakeFailure()) return Fail(failure);
     const auto from = kernel.files.find(existingFileName);
     if (from == kernel.files.end()) return Fail(ERROR_FILE_NOT_FOUND);
-    const bool taken = kernel.files.count(newFileName) != 0 || IsFolder(newFileName) ||
-                       TheFakeMsi().packages.count(newFileName) != 0;
+    const bool taken = kernel.files.count(newFileName) || IsFolder(newFileName) || TheFakeMsi().packages.count(newFileName);
     if (taken && (flags & 1) == 0) return Fail(ERROR_ALREADY_EXISTS);  // no MOVEFILE_REPLACE_EXISTING
-    std::string content = std::move(from->second);
+    kernel.files[newFileName] = std::move(from->second);
     kernel.files.erase(from);
-    kernel.files[newFileName] = std::move(content);
     return TRUE;
 }
 

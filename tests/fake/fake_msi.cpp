@@ -97,11 +97,9 @@ constexpr std::string_view kPackageFileMark = "msi-package:";
 // The package at path: a file whose content names one (an original, or a
 // copy of it), else a cached package by its path. Null when it is no package.
 FakeMsiPackage* PackageAt(const std::wstring& path) {
+    const auto cached = msi.packages.find(path);
     const auto file = TheFakeKernel().files.find(path);
-    if (file == TheFakeKernel().files.end()) {
-        const auto cached = msi.packages.find(path);
-        return cached == msi.packages.end() ? nullptr : &cached->second;
-    }
+    if (file == TheFakeKernel().files.end()) return cached == msi.packages.end() ? nullptr : &cached->second;
     if (!file->second.starts_with(kPackageFileMark)) return nullptr;
     const std::string key = file->second.substr(kPackageFileMark.size());
     const auto named = msi.packages.find(std::wstring(key.begin(), key.end()));
@@ -198,11 +196,7 @@ void FakePlaceOriginalPackage(const std::wstring& folder, const std::wstring& na
 
 void FakeMsiInstallProduct(const std::wstring& upgradeCode, const std::wstring& productCode,
                            const std::wstring& packagePath, FakeMsiPackage package) {
-    FakeMsiProduct product;
-    product.upgradeCode = upgradeCode;
-    product.productCode = productCode;
-    product.localPackage = packagePath;
-    msi.products.push_back(std::move(product));
+    msi.products.push_back({upgradeCode, productCode, packagePath, 0, 0});
     msi.packages[packagePath] = std::move(package);
 }
 
@@ -436,18 +430,19 @@ UINT MsiSummaryInfoGetPropertyW(MSIHANDLE summaryInfo, UINT property, PUINT, int
     return CopyOut(summary->fields[0], valueBuffer, valueSize);
 }
 
-// The patches of a product installed per machine: the context is the
-// machine's, the user none.
+// The applied patches of a product installed per machine: listed when the
+// machine's context is asked for; read in it, with no user.
 UINT MsiEnumPatchesExW(LPCWSTR productCode, LPCWSTR userSid, DWORD context, DWORD filter, DWORD index,
-                       WCHAR patchCode[39], WCHAR targetProductCode[39], MSIINSTALLCONTEXT* targetProductContext,
+                       WCHAR patchCode[39], WCHAR /*targetProductCode*/[39], MSIINSTALLCONTEXT* targetProductContext,
                        LPWSTR targetUserSid, LPDWORD targetUserSidSize) {
     FakeRecordCall(L"MsiEnumPatchesExW(" + FakeQuoted(productCode) + L", " + FakeQuoted(userSid) + L", " +
                    std::to_wstring(context) + L", " + std::to_wstring(filter) + L", " + std::to_wstring(index) + L")");
     if (auto code = Injected(L"MsiEnumPatchesExW")) return *code;
     const FakeMsiProduct* product = FindProduct(productCode);
-    if (product == nullptr || index >= product->patches.size()) return ERROR_NO_MORE_ITEMS;
+    if (product == nullptr || index >= product->patches.size() || (context & MSIINSTALLCONTEXT_MACHINE) == 0 ||
+        (filter & MSIPATCHSTATE_APPLIED) == 0)
+        return ERROR_NO_MORE_ITEMS;
     if (patchCode != nullptr) FakeWriteText(patchCode, 39, product->patches[index].code);
-    if (targetProductCode != nullptr) FakeWriteText(targetProductCode, 39, Upper(product->productCode));
     if (targetProductContext != nullptr) *targetProductContext = MSIINSTALLCONTEXT_MACHINE;
     if (targetUserSid != nullptr) FakeWriteText(targetUserSid, *targetUserSidSize, L"");
     if (targetUserSidSize != nullptr) *targetUserSidSize = 0;
@@ -461,7 +456,7 @@ UINT MsiGetPatchInfoExW(LPCWSTR patchCode, LPCWSTR productCode, LPCWSTR userSid,
                    FakeQuoted(property) + L", " + std::to_wstring(*valueSize) + L")");
     if (auto code = Injected(L"MsiGetPatchInfoExW")) return *code;
     const FakeMsiProduct* product = FindProduct(productCode);
-    if (product == nullptr) return kMsiUnknownProduct;
+    if (product == nullptr || userSid != nullptr || context != MSIINSTALLCONTEXT_MACHINE) return kMsiUnknownProduct;
     if (std::wstring(property) != L"LocalPackage") return kMsiUnknownProperty;
     for (const FakeMsiPatch& patch : product->patches)
         if (SameGuid(patch.code, patchCode)) return CopyOut(patch.localPackage, value, valueSize, false);

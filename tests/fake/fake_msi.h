@@ -58,8 +58,7 @@ struct FakeMsiPackage {
 // A patch applied to a product, and the path of its cached file (present
 // when FakeKernel::files or FakeMsi::packages has it).
 struct FakeMsiPatch {
-    std::wstring code;
-    std::wstring localPackage;
+    std::wstring code, localPackage;
     bool operator==(const FakeMsiPatch&) const = default;
 };
 
@@ -75,7 +74,7 @@ struct FakeMsiProduct {
     std::wstring version = L"3.2.0";                 // VersionString
     std::wstring packageCode = kFakePackageCode;     // PackageCode
     // Per machine; its uninstall fails (1612) while a patch's cached file is gone.
-    std::vector<FakeMsiPatch> patches;
+    std::vector<FakeMsiPatch> patches = {};
     bool operator==(const FakeMsiProduct&) const = default;
 };
 

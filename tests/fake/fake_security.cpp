@@ -105,19 +105,12 @@ BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS, LPVOID informati
 DWORD GetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD size, DWORD) {
     const std::wstring* const name = Named(file, L"GetFinalPathNameByHandleW");
     if (name == nullptr) return 0;
-    const auto realPath = [](const std::wstring& given) {
-        const auto elsewhere = TheFakeKernel().finalPaths.find(given);
-        return elsewhere == TheFakeKernel().finalPaths.end() ? given : elsewhere->second;
-    };
-    const bool bare = name->find(L'\\') == std::wstring::npos;
-    std::wstring final = realPath(*name);
-    if (bare) {
-        final = realPath(TheFakeKernel().currentDirectory);
-        if (!final.ends_with(L'\\')) final += L'\\';
-        final += *name;
-    }
-    if (final.starts_with(L"\\\\")) final = L"UNC" + final.substr(1);
-    final = L"\\\\?\\" + final;
+    const bool bare = name->find(L'\\') == std::wstring::npos;  // in the working directory
+    const std::wstring given = bare ? TheFakeKernel().currentDirectory : *name;
+    const auto elsewhere = TheFakeKernel().finalPaths.find(given);
+    std::wstring final = elsewhere == TheFakeKernel().finalPaths.end() ? given : elsewhere->second;
+    if (bare) final += (final.ends_with(L'\\') ? L"" : L"\\") + *name;
+    final = final.starts_with(L"\\\\") ? L"\\\\?\\UNC" + final.substr(1) : L"\\\\?\\" + final;
     const FakeTextAnswer answer = FakeWriteText(path, size, final);
     return answer.fits ? answer.length : answer.length + 1;  // too small: the size needed
 }
