@@ -10,26 +10,19 @@ bool IsHexDigit(wchar_t c) {
     return (lower >= L'0' && lower <= L'9') || (lower >= L'a' && lower <= L'f');
 }
 
-// Whether text, from its start, is the id in any ASCII letter case, and how
-// long the id is.
-bool BeginsWithId(const std::wstring& text, std::size_t end, const wchar_t* id, std::size_t& length) {
-    for (length = 0; id[length] != L'\0'; ++length)
-        if (length >= end || LowerAscii(text[length]) != LowerAscii(id[length])) return false;
-    return true;
-}
-
 }  // namespace
 
 std::size_t ScannerIdOfNode(const wchar_t* const* hardwareIds, const std::wstring& instanceId) {
     const std::size_t end = instanceId.rfind(L'\\');
     if (end == std::wstring::npos) return std::wstring::npos;
+    const std::wstring deviceId = instanceId.substr(0, end);
     for (std::size_t index = 0; hardwareIds[index] != nullptr; ++index) {
         std::size_t length = 0;
-        if (!BeginsWithId(instanceId, end, hardwareIds[index], length)) continue;
-        if (length == end) return index;
+        if (!StartsWithIgnoringCase(deviceId, hardwareIds[index], length)) continue;
+        if (length == deviceId.size()) return index;
         // A function of a composite device: "&MI_" and its interface number.
-        if (end - length == 6 && LowerAscii(instanceId.substr(length, 4)) == L"&mi_" &&
-            IsHexDigit(instanceId[length + 4]) && IsHexDigit(instanceId[length + 5]))
+        if (deviceId.size() - length == 6 && LowerAscii(deviceId.substr(length, 4)) == L"&mi_" &&
+            IsHexDigit(deviceId[length + 4]) && IsHexDigit(deviceId[length + 5]))
             return index;
     }
     return std::wstring::npos;

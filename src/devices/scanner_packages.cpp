@@ -31,13 +31,6 @@ struct InfCloser {
 };
 using OpenInf = std::unique_ptr<std::remove_pointer_t<HINF>, InfCloser>;
 
-bool StartsWithIgnoringCase(const std::wstring& text, const wchar_t* prefix, std::size_t& length) {
-    length = 0;
-    for (; prefix[length] != L'\0'; ++length)
-        if (length >= text.size() || LowerAscii(text[length]) != LowerAscii(prefix[length])) return false;
-    return true;
-}
-
 // What reading field index of a line gave: the field, the end of the line,
 // a field too long for the buffer, or a failure (its error set).
 enum class Field { Read, End, TooLong, Failed };

@@ -12,3 +12,12 @@ inline std::wstring LowerAscii(std::wstring text) {
     for (wchar_t& c : text) c = LowerAscii(c);
     return text;
 }
+
+// Whether text begins with prefix in any ASCII letter case; length is how
+// far the two agreed (the prefix's length when it does).
+inline bool StartsWithIgnoringCase(const std::wstring& text, const wchar_t* prefix, std::size_t& length) {
+    length = 0;
+    for (; prefix[length] != L'\0'; ++length)
+        if (length >= text.size() || LowerAscii(text[length]) != LowerAscii(prefix[length])) return false;
+    return true;
+}

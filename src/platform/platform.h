@@ -421,4 +421,3 @@ inline constexpr const wchar_t* kLocalPackageProperty = L"LocalPackage";
 // The package code the installer recorded for an installed product
 // (INSTALLPROPERTY_PACKAGECODE).
 inline constexpr const wchar_t* kPackageCodeProperty = L"PackageCode";
-

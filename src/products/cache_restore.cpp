@@ -73,9 +73,8 @@ bool RestoreCachedPackage(const wchar_t* productCode, const std::wstring& cached
 void RestoreCachedPatches(const wchar_t* productCode) {
     std::vector<AppliedPatch> patches;
     FailureLine failure{};
-    const bool read = ReadAppliedPatches(productCode, patches, failure);
+    const bool read = ReadMissingPatches(productCode, patches, failure);
     for (const AppliedPatch& patch : patches) {
-        if (!FileIsGone(patch.localPackage)) continue;
         ReportLine(kCachedPatchMissingLabel, patch.code.c_str());
         const OriginalPackage original = FindOriginalPatch(patch.code);
         ReportOriginalSearch(original.search);

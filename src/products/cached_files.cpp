@@ -10,7 +10,7 @@ bool FileIsGone(const std::wstring& path) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-bool ReadAppliedPatches(const wchar_t* productCode, std::vector<AppliedPatch>& patches, FailureLine& failure) {
+bool ReadMissingPatches(const wchar_t* productCode, std::vector<AppliedPatch>& patches, FailureLine& failure) {
     for (DWORD index = 0;; ++index) {
         wchar_t patchCode[39] = {};
         wchar_t userSid[256] = {};
@@ -39,6 +39,6 @@ bool ReadAppliedPatches(const wchar_t* productCode, std::vector<AppliedPatch>& p
             failure = {"Can't get patch local cache path property", result};
             return false;
         }
-        patches.push_back(std::move(patch));
+        if (FileIsGone(patch.localPackage)) patches.push_back(std::move(patch));
     }
 }

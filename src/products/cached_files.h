@@ -19,7 +19,8 @@ struct AppliedPatch {
     std::wstring localPackage;
 };
 
-// Reads the patches applied to the product, in the installer's order, in
-// the context (per-machine, or this user's) the installer lists it in. False,
-// with the failure line, when a query failed: the patches read before stay.
-bool ReadAppliedPatches(const wchar_t* productCode, std::vector<AppliedPatch>& patches, FailureLine& failure);
+// Reads the patches applied to the product whose cached file is gone
+// (FileIsGone), in the installer's order, in the context (per-machine, or
+// this user's) the installer lists it in. False, with the failure line, when
+// a query failed: the patches read before stay.
+bool ReadMissingPatches(const wchar_t* productCode, std::vector<AppliedPatch>& patches, FailureLine& failure);

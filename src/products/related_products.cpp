@@ -66,9 +66,8 @@ void ListRelatedProducts(const wchar_t* upgradeCode, Inventory& inventory) {
         if (product.cachedPackageMissing && originals) product.originals = FindOriginalPackage(code.c_str()).search;
         std::vector<AppliedPatch> patches;
         FailureLine failure{};
-        const bool patchesRead = ReadAppliedPatches(code.c_str(), patches, failure);
+        const bool patchesRead = ReadMissingPatches(code.c_str(), patches, failure);
         for (const AppliedPatch& patch : patches) {
-            if (!FileIsGone(patch.localPackage)) continue;
             product.missingPatches.push_back({patch.code, {}});
             if (originals) product.missingPatches.back().original = FindOriginalPatch(patch.code).search;
         }

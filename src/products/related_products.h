@@ -11,7 +11,7 @@ void PurgeRelatedProducts(const wchar_t* upgradeCode);
 // With a folder of originals, first restores the product's cached package
 // and cached patches that are gone. Patches the product's cached package,
 // starts an installer log named after the product code (in the working
-// directory, by its full path) and uninstalls the product with
+// directory, handed to the installer by its real path) and uninstalls the product with
 // "REMOVE=ALL REBOOT=ReallySuppress". A removal
 // the installer reports as needing a restart counts as done, followed by the
 // restart line.
